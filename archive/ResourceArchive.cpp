@@ -1,0 +1,127 @@
+#include "ResourceArchive.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+#include <QImage>
+
+#include <unzip.h>
+
+#include "Console.h"
+#include "MemoryFile.h"
+#include "Seed.h"
+
+namespace {
+
+void printWithName(const char* format, const std::string& name) {
+    char text[512];
+    std::snprintf(text, sizeof text, format, name.c_str());
+    consolePrint(text);
+}
+
+} // namespace
+
+ResourceArchive* ResourceArchive::create(const std::string& path, const unsigned char key[16],
+                                         const ProgressCallback& progress) {
+    auto* reader = new ResourceArchive;
+    if (reader->open(path, key, progress)) {
+        return reader;
+    }
+    delete reader;
+    return nullptr;
+}
+
+ResourceArchive* ResourceArchive::openDefault() {
+    return create("../../resource/res.dat", kResourceKey, ProgressCallback());
+}
+
+bool ResourceArchive::open(const std::string& archivePath, const unsigned char key[16],
+                           const ProgressCallback& progress) {
+    if (archivePath.empty()) {
+        return false;
+    }
+    SeedRoundKeys roundKeys;
+    seedExpandKey(key, roundKeys);
+    unsigned n = 0;
+    auto* buffer = static_cast<unsigned char*>(readWholeFile(archivePath, "rb", n));
+    if (buffer == nullptr) {
+        return false;
+    }
+    if (progress) {
+        for (unsigned offset = 0; offset + 16 <= n; offset += 16) {
+            seedDecryptBlock(buffer + offset, roundKeys);
+            progress(static_cast<int>(n), static_cast<int>(offset));
+        }
+    } else {
+        seedDecryptBuffer(buffer, n, key);
+    }
+    if (n == 0) {
+        std::free(buffer);
+        return false;
+    }
+    zipHandle = openZipFromMemory(buffer, n);
+    if (zipHandle != nullptr) {
+        printWithName("%s 파일을 여는데 성공하였습니다.", "buffer");
+        path = archivePath;
+        image = buffer;
+        if (progress) {
+            progress(1, 1);
+        }
+        return true;
+    }
+    printWithName("%s 파일을 여는데 실패하였습니다.", "buffer");
+    path.clear();
+    std::free(buffer);
+    return false;
+}
+
+ResourceArchive::~ResourceArchive() {
+    if (zipHandle != nullptr) {
+        unzClose(zipHandle);
+        zipHandle = nullptr;
+        printWithName("%s 압축 파일을 닫았습니다.", path);
+        path.clear();
+    }
+    std::free(image);
+}
+
+unsigned char* ResourceArchive::extract(const std::string& name, int& size) {
+    size = 0;
+    if (zipHandle == nullptr) {
+        return nullptr;
+    }
+    return readZipEntry(zipHandle, name, size);
+}
+
+QPixmap loadPixmap(ResourceArchive* reader, const QString& name) {
+    QPixmap pixmap;
+    if (reader == nullptr) {
+        return pixmap;
+    }
+    int n = 0;
+    unsigned char* data = reader->extract(name.toStdString(), n);
+    if (data == nullptr) {
+        return pixmap;
+    }
+    QImage image;
+    if (image.loadFromData(data, n)) {
+        pixmap = QPixmap::fromImage(image);
+    }
+    delete[] data;
+    return pixmap;
+}
+
+QByteArray* loadBytes(ResourceArchive* reader, const QString& name) {
+    if (reader == nullptr) {
+        return nullptr;
+    }
+    int n = 0;
+    unsigned char* data = reader->extract(name.toStdString(), n);
+    if (data == nullptr) {
+        return nullptr;
+    }
+    auto* bytes = new QByteArray(reinterpret_cast<const char*>(data), n);
+    delete[] data;
+    return bytes;
+}

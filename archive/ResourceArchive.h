@@ -1,0 +1,47 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include <QByteArray>
+#include <QPixmap>
+#include <QString>
+
+// Progress of the archive's decryption: (total bytes, offset of the block just done),
+// and (1, 1) once the archive is open.
+using ProgressCallback = std::function<void(int, int)>;
+
+// The launcher's resources: one zip archive on disk, SEED-encrypted whole, decrypted in
+// memory and read through minizip over memory-backed file functions. Each module that
+// reads resources owns one reader for the life of the process (see openDefault()).
+// Not re-entrant: GUI thread only.
+class ResourceArchive {
+public:
+    static ResourceArchive* create(const std::string& path, const unsigned char key[16],
+                                   const ProgressCallback& progress);
+    // A reader over "../../resource/res.dat" with the compiled-in key; null when the
+    // archive cannot be opened.
+    static ResourceArchive* openDefault();
+
+    ~ResourceArchive();
+    ResourceArchive(const ResourceArchive&) = delete;
+    ResourceArchive& operator=(const ResourceArchive&) = delete;
+
+    // The whole uncompressed entry in a new array (release with delete[]); null and
+    // size 0 when the entry is missing, damaged or cannot be held in memory.
+    unsigned char* extract(const std::string& name, int& size);
+
+private:
+    ResourceArchive() = default;
+    bool open(const std::string& path, const unsigned char key[16],
+              const ProgressCallback& progress);
+
+    void* zipHandle = nullptr;
+    std::string path;
+    void* image = nullptr; // the decrypted zip image; must outlive zipHandle
+};
+
+// An entry decoded as an image; a null pixmap on any failure (null reader included).
+QPixmap loadPixmap(ResourceArchive* reader, const QString& name);
+// An entry's bytes in a new QByteArray owned by the caller; null on any failure.
+QByteArray* loadBytes(ResourceArchive* reader, const QString& name);

@@ -1,0 +1,57 @@
+#include "TestSupport.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+
+namespace testsupport {
+
+int runProgram(const QString& program, const QStringList& args, QByteArray* out, QByteArray* err,
+               const QByteArray& input, const QString& workingDirectory, int timeoutMs) {
+    QProcess process;
+    if (!workingDirectory.isEmpty()) {
+        process.setWorkingDirectory(workingDirectory);
+    }
+    process.start(program, args);
+    if (!process.waitForStarted(timeoutMs)) {
+        return -2;
+    }
+    if (!input.isEmpty()) {
+        process.write(input);
+    }
+    process.closeWriteChannel();
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return -3;
+    }
+    if (out) {
+        *out = process.readAllStandardOutput();
+    }
+    if (err) {
+        *err = process.readAllStandardError();
+    }
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -4;
+}
+
+QString restoolPath() { return QStringLiteral(RESTOOL_PATH); }
+
+QByteArray randomBytes(int size) {
+    QByteArray data(size, '\0');
+    for (char& c : data) {
+        c = static_cast<char>(QRandomGenerator::global()->bounded(256));
+    }
+    return data;
+}
+
+QByteArray opensslSeed(const QByteArray& data, const QByteArray& key, bool encrypt) {
+    QByteArray out;
+    const QStringList args{"enc", encrypt ? "-e" : "-d", "-seed-ecb", "-nopad", "-K",
+                           QString::fromLatin1(key.toHex()), "-provider", "legacy",
+                           "-provider", "default"};
+    if (runProgram("openssl", args, &out, nullptr, data) != 0) {
+        return QByteArray();
+    }
+    return out;
+}
+
+} // namespace testsupport

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace testsupport {
+
+// Runs a program to its end and returns its exit code (-2 when it could not start);
+// standard output and error are handed back when asked for.
+int runProgram(const QString& program, const QStringList& args, QByteArray* out = nullptr,
+               QByteArray* err = nullptr, const QByteArray& input = QByteArray(),
+               const QString& workingDirectory = QString(), int timeoutMs = 60000);
+
+// Path of the resource tool built with the project.
+QString restoolPath();
+
+// Random bytes for cross-checks.
+QByteArray randomBytes(int size);
+
+// OpenSSL's SEED-ECB over whole blocks with the given key: the independent reference
+// the project's cipher is checked against.
+QByteArray opensslSeed(const QByteArray& data, const QByteArray& key, bool encrypt);
+
+} // namespace testsupport
