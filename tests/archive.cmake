@@ -1,1 +1,3 @@
 add_qt_test(TestSeed archive)
+add_qt_test(TestResourceArchive archive)
+add_qt_test(TestResTool archive)

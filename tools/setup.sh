@@ -8,7 +8,7 @@ packages=(
   qtbase5-dev libqt5webkit5-dev qtbase5-dev-tools
   libcurl4-openssl-dev libminizip-dev minizip zlib1g-dev
   python3-pyftpdlib
-  openssl unzip zip curl
+  openssl libssl-dev unzip zip curl
   xvfb xauth imagemagick x11-utils
   fonts-nanum
   libclang-rt-14-dev
