@@ -1,0 +1,475 @@
+#include <csignal>
+#include <memory>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "SaveData.h"
+#include "Seed.h"
+#include "TestSupport.h"
+
+// The saved login data against files made and read by OpenSSL and the resource tool: the exact
+// bytes written, what loading damaged or foreign files gives, and that a save which cannot be
+// completed keeps the previous file.
+class TestSaveData : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void savedBytes_data();
+    void savedBytes();
+    void paddedLength_data();
+    void paddedLength();
+    void nonAsciiRoundTrip();
+    void isSaveTwoSavesAsOne();
+    void rememberOffForgetsUsers();
+    void getVersion();
+    void loadStates_data();
+    void loadStates();
+    void failedSaveKeepsOldFile_data();
+    void failedSaveKeepsOldFile();
+
+private:
+    QString resourceDir() const { return tmp->filePath("resource"); }
+    QString appDat() const { return tmp->filePath("resource/app.dat"); }
+
+    std::unique_ptr<QTemporaryDir> tmp;
+    QString previousDir;
+};
+
+namespace {
+
+using Pairs = QMap<QString, QString>;
+
+// Saved data of its own for every case; the program's instance is left alone.
+class Saved : public utility::SaveData {};
+
+const char kDone[] = "^Reached end, done$";
+const char kAnyXmlError[] = "^XML error: ";
+const QStringList kGameKeys{"pokerVer", "matgoVer", "hongsipVer", "majakVer"};
+
+QByteArray resourceKey() {
+    return QByteArray(reinterpret_cast<const char*>(kResourceKey), 16);
+}
+
+QByteArray zeroPadded(const QByteArray& text) {
+    return text + QByteArray((16 - text.size() % 16) % 16, '\0');
+}
+
+// Encrypted by OpenSSL, not by the code under test.
+QByteArray sealed(const QByteArray& text, const QByteArray& key = resourceKey()) {
+    return testsupport::opensslSeed(zeroPadded(text), key, true);
+}
+
+QByteArray opened(const QByteArray& file) {
+    return testsupport::opensslSeed(file, resourceKey(), false);
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+bool writeFile(const QString& path, const QByteArray& data) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+// The saved XML text as the launcher lays it out, for plain ASCII values only (no escaping).
+QByteArray savedText(bool isSave, const Pairs& users, const Pairs& versions) {
+    QByteArray text = "<?xml version=\"1.0\"?>\n<root isSave=\"";
+    text += isSave ? "1" : "0";
+    if ((!isSave || users.isEmpty()) && versions.isEmpty()) {
+        return text + "\"/>\n";
+    }
+    text += "\">\n";
+    for (auto it = users.cbegin(); isSave && it != users.cend(); ++it) {
+        text += "    <userInfo id=\"" + it.key().toLatin1() + "\" pass=\"" + it.value().toLatin1() +
+                "\"/>\n";
+    }
+    for (auto it = versions.cbegin(); it != versions.cend(); ++it) {
+        text += "    <verInfo name=\"" + it.key().toLatin1() + "\" ver=\"" + it.value().toLatin1() +
+                "\"/>\n";
+    }
+    return text + "</root>\n";
+}
+
+void fill(utility::SaveData& data, bool isSave, const Pairs& users, const Pairs& versions) {
+    data.setIsSave(isSave);
+    // Users are added after the switch, so a switched-off instance can hold some too.
+    for (auto it = users.cbegin(); it != users.cend(); ++it) {
+        data.setUser(it.key(), it.value());
+    }
+    for (auto it = versions.cbegin(); it != versions.cend(); ++it) {
+        data.setVersion(it.key(), it.value());
+    }
+}
+
+} // namespace
+
+// The saved file lands in "<tmp>/resource/app.dat", two levels above the working directory, as
+// "../../resource/app.dat" does for the launcher in bin/release.
+void TestSaveData::init() {
+    tmp = std::make_unique<QTemporaryDir>();
+    QVERIFY(tmp->isValid());
+    QVERIFY(QDir(tmp->path()).mkpath("resource"));
+    QVERIFY(QDir(tmp->path()).mkpath("bin/release"));
+    previousDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(tmp->filePath("bin/release")));
+}
+
+void TestSaveData::cleanup() {
+    QDir::setCurrent(previousDir);
+    tmp.reset();
+}
+
+void TestSaveData::savedBytes_data() {
+    QTest::addColumn<bool>("isSave");
+    QTest::addColumn<Pairs>("users");
+    QTest::addColumn<Pairs>("versions");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("remembering") << true
+                                 << Pairs{{"alice", "pw-lower"},
+                                          {"bob", "b0b"},
+                                          {"Alice", "pw-upper"}}
+                                 << Pairs{{"pokerVer", "1.2.3"},
+                                          {"majakVer", "0.9"},
+                                          {"matgoVer", "2.0"},
+                                          {"hongsipVer", "1.0"}}
+                                 << QByteArray("<?xml version=\"1.0\"?>\n"
+                                               "<root isSave=\"1\">\n"
+                                               "    <userInfo id=\"Alice\" pass=\"pw-upper\"/>\n"
+                                               "    <userInfo id=\"alice\" pass=\"pw-lower\"/>\n"
+                                               "    <userInfo id=\"bob\" pass=\"b0b\"/>\n"
+                                               "    <verInfo name=\"hongsipVer\" ver=\"1.0\"/>\n"
+                                               "    <verInfo name=\"majakVer\" ver=\"0.9\"/>\n"
+                                               "    <verInfo name=\"matgoVer\" ver=\"2.0\"/>\n"
+                                               "    <verInfo name=\"pokerVer\" ver=\"1.2.3\"/>\n"
+                                               "</root>\n");
+    QTest::newRow("not remembering, users held")
+        << false << Pairs{{"alice", "secret"}} << Pairs{{"pokerVer", "1.0"}}
+        << QByteArray("<?xml version=\"1.0\"?>\n"
+                      "<root isSave=\"0\">\n"
+                      "    <verInfo name=\"pokerVer\" ver=\"1.0\"/>\n"
+                      "</root>\n");
+    QTest::newRow("remembering, nobody yet")
+        << true << Pairs{} << Pairs{}
+        << QByteArray("<?xml version=\"1.0\"?>\n<root isSave=\"1\"/>\n");
+    QTest::newRow("fresh") << false << Pairs{} << Pairs{}
+                           << QByteArray("<?xml version=\"1.0\"?>\n<root isSave=\"0\"/>\n");
+}
+
+// Other tools with the same key read the file byte for byte: OpenSSL finds the text followed by
+// zero padding, and the resource tool shows the text.
+void TestSaveData::savedBytes() {
+    QFETCH(bool, isSave);
+    QFETCH(Pairs, users);
+    QFETCH(Pairs, versions);
+    QFETCH(QByteArray, expected);
+    Saved data;
+    fill(data, isSave, users, versions);
+    QVERIFY2(data.save(), qPrintable(data.errorString()));
+
+    const QByteArray file = readFile(appDat());
+    QCOMPARE(file.size() % 16, 0);
+    QCOMPARE(opened(file), zeroPadded(expected));
+    // Nothing but the file itself is left in the folder.
+    QCOMPARE(QDir(resourceDir()).entryList(QDir::Files | QDir::Hidden), QStringList{"app.dat"});
+
+    QByteArray shown;
+    QCOMPARE(testsupport::runProgram(testsupport::restoolPath(), {"save-show", appDat()}, &shown),
+             0);
+    QCOMPARE(shown, expected);
+}
+
+void TestSaveData::paddedLength_data() {
+    QTest::addColumn<int>("textLength");
+    QTest::addColumn<int>("fileLength");
+    QTest::newRow("160 stays") << 160 << 160;
+    QTest::newRow("161 to 176") << 161 << 176;
+    QTest::newRow("175 to 176") << 175 << 176;
+    QTest::newRow("176 stays") << 176 << 176;
+}
+
+void TestSaveData::paddedLength() {
+    QFETCH(int, textLength);
+    QFETCH(int, fileLength);
+    // One version whose text sets the document's length.
+    const int overhead = savedText(false, {}, {{"pokerVer", ""}}).size();
+    const Pairs versions{{"pokerVer", QString(textLength - overhead, '7')}};
+    const QByteArray expected = savedText(false, {}, versions);
+    QCOMPARE(expected.size(), textLength);
+
+    Saved data;
+    fill(data, false, {}, versions);
+    QVERIFY(data.save());
+    const QByteArray file = readFile(appDat());
+    QCOMPARE(file.size(), fileLength);
+    QCOMPARE(opened(file), zeroPadded(expected));
+}
+
+void TestSaveData::nonAsciiRoundTrip() {
+    const Pairs users{{QString::fromUtf8("홍길동"), QString::fromUtf8("비밀번호")},
+                      {QString::fromUtf8("Zoë"), QString::fromUtf8("pässwörd")},
+                      {QString::fromUtf8("🎲player"), QString::fromUtf8("🂡 ace")},
+                      {"q\"a&l<g>'", "tab\there\nline\r end "},
+                      {"  spaced  ", "  "},
+                      {"", ""}};
+    const Pairs versions{{"pokerVer", QString::fromUtf8("1.0-ß")}, {"matgoVer", "3.1"}};
+    Saved written;
+    fill(written, true, users, versions);
+    QVERIFY(written.save());
+    // The password is inside the file only in encrypted form.
+    QVERIFY(!readFile(appDat()).contains(QString::fromUtf8("비밀번호").toUtf8()));
+
+    Saved read;
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(kDone));
+    QVERIFY(read.load());
+    QVERIFY(read.isSave());
+    QCOMPARE(read.users(), users);
+    QCOMPARE(read.versions(), versions);
+}
+
+void TestSaveData::isSaveTwoSavesAsOne() {
+    QVERIFY(writeFile(appDat(), sealed("<?xml version=\"1.0\"?>\n<root isSave=\"2\">\n"
+                                       "    <userInfo id=\"a\" pass=\"b\"/>\n</root>\n")));
+    Saved data;
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(kDone));
+    QVERIFY(data.load());
+    QVERIFY(data.isSave());
+    QVERIFY(data.save());
+    QCOMPARE(opened(readFile(appDat())), zeroPadded(savedText(true, {{"a", "b"}}, {})));
+}
+
+void TestSaveData::rememberOffForgetsUsers() {
+    Saved data;
+    fill(data, true, {{"a", "1"}, {"b", "2"}}, {{"pokerVer", "1.0"}});
+    data.setIsSave(false);
+    QVERIFY(data.users().isEmpty());
+    data.setIsSave(true);
+    QVERIFY(data.users().isEmpty());
+    QVERIFY(data.save());
+    QCOMPARE(opened(readFile(appDat())), zeroPadded(savedText(true, {}, {{"pokerVer", "1.0"}})));
+}
+
+void TestSaveData::getVersion() {
+    Saved data;
+    for (const QString& key : kGameKeys) {
+        QCOMPARE(data.getVersion(key), QString("0.0"));
+    }
+    data.setVersion("pokerVer", "1.2");
+    data.setVersion("pokerVer", "1.3");
+    QCOMPARE(data.getVersion("pokerVer"), QString("1.3"));
+    // Keys match exactly.
+    QCOMPARE(data.getVersion("PokerVer"), QString("0.0"));
+    QCOMPARE(data.getVersion("pokerVer "), QString("0.0"));
+    QCOMPARE(data.getVersion("matgoVer"), QString("0.0"));
+}
+
+void TestSaveData::loadStates_data() {
+    QTest::addColumn<QString>("setup"); // "file", "missing" or "folder"
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("loaded");
+    QTest::addColumn<bool>("isSave");
+    QTest::addColumn<Pairs>("users");
+    QTest::addColumn<Pairs>("versions");
+    QTest::addColumn<QString>("log");
+
+    const Pairs users{{"first", "1"}, {"second", "2"}};
+    const Pairs versions{{"matgoVer", "2.0"}, {"pokerVer", "1.0"}};
+    const QByteArray full = savedText(true, users, versions);
+
+    QTest::newRow("missing") << "missing" << QByteArray() << false << false << Pairs{} << Pairs{}
+                             << "";
+    QTest::newRow("folder in its place")
+        << "folder" << QByteArray() << false << false << Pairs{} << Pairs{} << "";
+    QTest::newRow("empty") << "file" << QByteArray() << false << false << Pairs{} << Pairs{} << "";
+    QTest::newRow("zero-led") << "file" << sealed(QByteArray(16, '\0') + full) << false << false
+                              << Pairs{} << Pairs{} << "";
+    QTest::newRow("other key") << "file"
+                               << sealed(full,
+                                         QByteArray::fromHex("00112233445566778899aabbccddeeff"))
+                               << true << false << Pairs{} << Pairs{} << kAnyXmlError;
+    QTest::newRow("not encrypted")
+        << "file" << full << true << false << Pairs{} << Pairs{} << kAnyXmlError;
+    QTest::newRow("complete") << "file" << sealed(full) << true << true << users << versions
+                              << kDone;
+
+    // Cut at the first block boundary after the first user: the blocks before decrypt, and the
+    // first user is read before the text breaks off.
+    const int firstUserEnd = full.indexOf("/>") + 2;
+    const int cut = (firstUserEnd + 15) / 16 * 16;
+    QTest::newRow("truncated at a block boundary")
+        << "file" << sealed(full).left(cut) << true << true << Pairs{{"first", "1"}} << Pairs{}
+        << kAnyXmlError;
+
+    // The text is laid out so that its last block holds "</root>\n" and padding; one byte less
+    // leaves that block undecrypted, and everything before it is read.
+    Pairs padded = versions;
+    while (savedText(true, users, padded).size() % 16 != 8) {
+        padded["pokerVer"] += "0";
+    }
+    QTest::newRow("truncated inside the last block")
+        << "file" << sealed(savedText(true, users, padded)).chopped(1) << true << true << users
+        << padded << kAnyXmlError;
+    QTest::newRow("bytes after the padding") << "file" << sealed(full) + "\x01\x02\x03\x04\x05"
+                                             << true << true << users << versions << kDone;
+
+    QTest::newRow("isSave 2") << "file" << sealed("<?xml version=\"1.0\"?><root isSave=\"2\"/>")
+                              << true << true << Pairs{} << Pairs{} << kDone;
+    QTest::newRow("isSave not a number")
+        << "file" << sealed("<root isSave=\"yes\"><userInfo id=\"a\" pass=\"b\"/></root>") << true
+        << false << Pairs{{"a", "b"}} << Pairs{} << kDone;
+    QTest::newRow("isSave absent")
+        << "file" << sealed("<root><verInfo name=\"pokerVer\" ver=\"1.1\"/></root>") << true
+        << false << Pairs{} << Pairs{{"pokerVer", "1.1"}} << kDone;
+    QTest::newRow("elements at any depth, others ignored")
+        << "file"
+        << sealed("<root isSave=\"1\"><group><userInfo id=\"a\" pass=\"b\" extra=\"x\"/></group>"
+                  "<other><deeper><verInfo name=\"majakVer\" ver=\"4.0\"/></deeper></other>"
+                  "<UserInfo id=\"c\" pass=\"d\"/></root>")
+        << true << true << Pairs{{"a", "b"}} << Pairs{{"majakVer", "4.0"}} << kDone;
+    QTest::newRow("attributes absent")
+        << "file" << sealed("<root isSave=\"1\"><userInfo/><verInfo ver=\"1\"/></root>") << true
+        << true << Pairs{{"", ""}} << Pairs{{"", "1"}} << kDone;
+    QTest::newRow("later entry wins")
+        << "file"
+        << sealed("<root isSave=\"1\"><userInfo id=\"a\" pass=\"old\"/>"
+                  "<userInfo id=\"a\" pass=\"new\"/></root>")
+        << true << true << Pairs{{"a", "new"}} << Pairs{} << kDone;
+    QTest::newRow("error after entries")
+        << "file"
+        << sealed("<root isSave=\"1\"><verInfo name=\"pokerVer\" ver=\"1.0\"/><verInfo name=")
+        << true << true << Pairs{} << Pairs{{"pokerVer", "1.0"}} << kAnyXmlError;
+    QTest::newRow("entity bomb") << "file"
+                                 << sealed("<!DOCTYPE root [<!ENTITY big \"" +
+                                           QByteArray(4000, 'p') +
+                                           "\">]><root isSave=\"1\"><userInfo id=\"a\" pass=\"" +
+                                           QByteArray("&big;").repeated(50000) + "\"/></root>")
+                                 << true << false << Pairs{} << Pairs{}
+                                 << "^XML error: Entity declarations could expand";
+}
+
+// No file makes load crash; each gives the state its kind of damage allows, and the four games
+// read "0.0" unless a version was found.
+void TestSaveData::loadStates() {
+    QFETCH(QString, setup);
+    QFETCH(QByteArray, file);
+    QFETCH(bool, loaded);
+    QFETCH(bool, isSave);
+    QFETCH(Pairs, users);
+    QFETCH(Pairs, versions);
+    QFETCH(QString, log);
+    if (setup == "file") {
+        QVERIFY(writeFile(appDat(), file));
+    } else if (setup == "folder") {
+        QVERIFY(QDir(resourceDir()).mkdir("app.dat"));
+    }
+    if (!log.isEmpty()) {
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(log));
+    }
+    Saved data;
+    QCOMPARE(data.load(), loaded);
+    if (!loaded) {
+        QVERIFY(!data.errorString().isEmpty());
+    }
+    QCOMPARE(data.isSave(), isSave);
+    QCOMPARE(data.users(), users);
+    QCOMPARE(data.versions(), versions);
+    for (const QString& key : kGameKeys) {
+        QCOMPARE(data.getVersion(key), versions.value(key, "0.0"));
+    }
+}
+
+void TestSaveData::failedSaveKeepsOldFile_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("folder not writable") << "folder not writable";
+    QTest::newRow("write cut short") << "write cut short";
+    QTest::newRow("resource folder is a file") << "resource folder is a file";
+    QTest::newRow("app.dat is a folder") << "app.dat is a folder";
+}
+
+// Each fault stops a different step of the save (creating the new file, writing it, reaching
+// the folder, replacing the target); every one is reported, and what was there before stays.
+void TestSaveData::failedSaveKeepsOldFile() {
+    QFETCH(QString, fault);
+    Saved data;
+    fill(data, true, {{"player", "old-password"}}, {{"pokerVer", "1.0"}});
+    const bool oldFileExpected = fault == "folder not writable" || fault == "write cut short";
+    QByteArray old;
+    if (oldFileExpected) {
+        QVERIFY(data.save());
+        old = readFile(appDat());
+        QVERIFY(old.size() > 64);
+    }
+    data.setUser("player", "new-password");
+    data.setVersion("pokerVer", "2." + QString(300, '9'));
+
+    bool saved = true;
+    if (fault == "folder not writable") {
+        // Permission bits do not stop root, which runs these tests: the save is made with the
+        // effective user id of nobody, as an ordinary player would run the launcher, against
+        // a resource folder without write permission. The rest of the path stays traversable.
+        QVERIFY(QFile::setPermissions(tmp->path(), QFile::permissions(tmp->path()) |
+                                                       QFile::ExeOther | QFile::ReadOther));
+        const QFile::Permissions before = QFile::permissions(resourceDir());
+        QVERIFY(QFile::setPermissions(resourceDir(), QFile::ReadOwner | QFile::ExeOwner |
+                                                         QFile::ReadGroup | QFile::ExeGroup |
+                                                         QFile::ReadOther | QFile::ExeOther));
+        const uid_t euid = geteuid();
+        const auto restore = qScopeGuard([&] {
+            if (euid == 0 && seteuid(0) != 0) {
+                qFatal("cannot return to the effective user id of root");
+            }
+            QFile::setPermissions(resourceDir(), before);
+        });
+        if (euid == 0) {
+            QCOMPARE(seteuid(65534), 0);
+        }
+        saved = data.save();
+    } else if (fault == "write cut short") {
+        // A file size limit makes the write fail part-way, as a full disk would; it holds for
+        // root too. The signal it raises is ignored so that write() reports the error instead.
+        rlimit previous{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &previous), 0);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = previous;
+        small.rlim_cur = 64;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        saved = data.save();
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &previous), 0);
+        std::signal(SIGXFSZ, previousHandler);
+    } else if (fault == "resource folder is a file") {
+        QVERIFY(QDir(resourceDir()).removeRecursively());
+        QVERIFY(writeFile(resourceDir(), "not a folder"));
+        saved = data.save();
+        QCOMPARE(readFile(resourceDir()), QByteArray("not a folder"));
+    } else if (fault == "app.dat is a folder") {
+        QVERIFY(QDir(resourceDir()).mkdir("app.dat"));
+        saved = data.save();
+        QVERIFY(QFileInfo(appDat()).isDir());
+        QVERIFY(QDir(appDat()).isEmpty());
+    }
+
+    QVERIFY(!saved);
+    QVERIFY(!data.errorString().isEmpty());
+    if (oldFileExpected) {
+        QCOMPARE(readFile(appDat()), old);
+        // No half-written file is left beside it.
+        QCOMPARE(QDir(resourceDir()).entryList(QDir::Files | QDir::Hidden), QStringList{"app.dat"});
+        // Once the fault is gone the same save goes through.
+        QVERIFY(data.save());
+        QCOMPARE(opened(readFile(appDat())),
+                 zeroPadded(savedText(true, {{"player", "new-password"}},
+                                      {{"pokerVer", "2." + QString(300, '9')}})));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestSaveData)
+#include "TestSaveData.moc"

@@ -1,0 +1,158 @@
+#include "SaveData.h"
+
+#include <algorithm>
+#include <cstddef>
+
+#include <QByteArray>
+#include <QDebug>
+#include <QFile>
+#include <QSaveFile>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include "ResourceArchive.h"
+#include "Seed.h"
+#include "XmlEntityGuard.h"
+
+namespace {
+// Opened at start-up like every resource module's reader; the saved data lies beside the
+// archive and is never read through it.
+ResourceArchive* const archiveReader = ResourceArchive::openDefault();
+
+const char kSavePath[] = "../../resource/app.dat";
+} // namespace
+
+namespace utility {
+
+bool SaveData::load() {
+    installedVersions.clear();
+    QFile file(QString::fromLatin1(kSavePath));
+    if (!file.open(QIODevice::ReadOnly)) {
+        lastError = QStringLiteral("cannot open %1: %2").arg(kSavePath, file.errorString());
+        return false;
+    }
+    QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        lastError = QStringLiteral("cannot read %1: %2").arg(kSavePath, file.errorString());
+        return false;
+    }
+    file.close();
+
+    // Whole blocks only; a tail shorter than a block stays as it was read.
+    seedDecryptBuffer(reinterpret_cast<unsigned char*>(data.data()),
+                      static_cast<std::size_t>(data.size()), kResourceKey);
+    // The zero padding, or any zero byte before it, ends the text.
+    const int end = data.indexOf('\0');
+    const QString text = QString::fromUtf8(data.constData(), end < 0 ? data.size() : end);
+    if (text.isEmpty()) {
+        lastError = QStringLiteral("no saved text");
+        return false;
+    }
+    readDocument(text);
+    return true;
+}
+
+void SaveData::readDocument(const QString& text) {
+    QXmlStreamReader reader(text);
+    guardEntityExpansion(reader, text);
+    while (!reader.atEnd() && !reader.hasError()) {
+        reader.readNext();
+        if (!reader.isStartElement()) {
+            continue;
+        }
+        const QXmlStreamAttributes attributes = reader.attributes();
+        const auto value = [&attributes](const char* name) {
+            return attributes.value(QLatin1String(name)).toString();
+        };
+        if (reader.name() == QLatin1String("root")) {
+            // An absent or non-numeric value converts to 0.
+            remember = attributes.value(QLatin1String("isSave")).toInt(nullptr, 10) != 0;
+        } else if (reader.name() == QLatin1String("userInfo")) {
+            userPasswords[value("id")] = value("pass");
+        } else if (reader.name() == QLatin1String("verInfo")) {
+            installedVersions[value("name")] = value("ver");
+        }
+    }
+    if (reader.hasError()) {
+        lastError = reader.errorString();
+        qDebug().noquote() << QStringLiteral("XML error: ") + reader.errorString();
+    } else if (reader.atEnd()) {
+        qDebug().noquote() << QStringLiteral("Reached end, done");
+    }
+}
+
+QString SaveData::writeDocument() const {
+    QString text;
+    QXmlStreamWriter writer(&text);
+    writer.setAutoFormatting(true);
+    writer.writeStartDocument();
+    writer.writeStartElement(QStringLiteral("root"));
+    writer.writeAttribute(QStringLiteral("isSave"),
+                          remember ? QStringLiteral("1") : QStringLiteral("0"));
+    if (remember) {
+        for (auto it = userPasswords.cbegin(); it != userPasswords.cend(); ++it) {
+            writer.writeStartElement(QStringLiteral("userInfo"));
+            writer.writeAttribute(QStringLiteral("id"), it.key());
+            writer.writeAttribute(QStringLiteral("pass"), it.value());
+            writer.writeEndElement();
+        }
+    }
+    for (auto it = installedVersions.cbegin(); it != installedVersions.cend(); ++it) {
+        writer.writeStartElement(QStringLiteral("verInfo"));
+        writer.writeAttribute(QStringLiteral("name"), it.key());
+        writer.writeAttribute(QStringLiteral("ver"), it.value());
+        writer.writeEndElement();
+    }
+    writer.writeEndElement();
+    writer.writeEndDocument();
+    return text;
+}
+
+bool SaveData::save() {
+    const QByteArray utf8 = writeDocument().toUtf8();
+    QByteArray data(static_cast<int>(seedPaddedSize(static_cast<std::size_t>(utf8.size()))), '\0');
+    std::copy(utf8.cbegin(), utf8.cend(), data.begin());
+    seedEncryptBuffer(reinterpret_cast<unsigned char*>(data.data()),
+                      static_cast<std::size_t>(data.size()), kResourceKey);
+
+    // The new text goes to a temporary file that is renamed over app.dat only once it is
+    // complete, so a failed or interrupted write never costs the previous login and versions.
+    QSaveFile file(QString::fromLatin1(kSavePath));
+    if (!file.open(QIODevice::WriteOnly)) {
+        lastError = QStringLiteral("cannot create %1: %2").arg(kSavePath, file.errorString());
+        return false;
+    }
+    // Qt 5's commit() misses a failure of the final flush of its buffer and would put a cut-short
+    // file in place, so the write is checked and flushed here; returning without commit() drops
+    // the temporary file.
+    if (file.write(data) != data.size() || !file.flush()) {
+        lastError = QStringLiteral("cannot write %1: %2").arg(kSavePath, file.errorString());
+        return false;
+    }
+    if (!file.commit()) {
+        lastError = QStringLiteral("cannot replace %1: %2").arg(kSavePath, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+void SaveData::setUser(const QString& id, const QString& password) {
+    userPasswords[id] = password;
+}
+
+void SaveData::setIsSave(bool on) {
+    remember = on;
+    if (!on) {
+        userPasswords.clear();
+    }
+}
+
+void SaveData::setVersion(const QString& key, const QString& version) {
+    installedVersions[key] = version;
+}
+
+QString SaveData::getVersion(const QString& key) const {
+    return installedVersions.value(key, QStringLiteral("0.0"));
+}
+
+} // namespace utility
