@@ -1,0 +1,182 @@
+#include <QtTest>
+
+#include "HttpTestServer.h"
+#include "RequestJson.h"
+
+using testsupport::HttpTestServer;
+using Pairs = QList<QPair<QString, QString>>;
+
+namespace {
+
+HttpTestServer::Response reply(int status, const QByteArray& body) {
+    HttpTestServer::Response response;
+    response.status = status;
+    response.body = body;
+    return response;
+}
+
+} // namespace
+
+// The form POST and its JSON reply against a real HTTP server on loopback.
+class TestRequestJson : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void formBody_data();
+    void formBody();
+    void requestOnTheWire();
+    void replies_data();
+    void replies();
+    void errorKeepsPreviousDocument_data();
+    void errorKeepsPreviousDocument();
+    void silentServerTimesOut();
+
+private:
+    QUrl url(const QString& path) const {
+        return QUrl(QString("http://127.0.0.1:%1%2").arg(server->port()).arg(path));
+    }
+    std::unique_ptr<HttpTestServer> server;
+};
+
+void TestRequestJson::init() {
+    server = std::make_unique<HttpTestServer>();
+    QVERIFY(server->listen(QHostAddress::LocalHost));
+}
+
+void TestRequestJson::formBody_data() {
+    QTest::addColumn<Pairs>("pairs");
+    QTest::addColumn<QByteArray>("body");
+    QTest::newRow("Base64 kept") << Pairs{{"c", "dXNlcmlkPWRlbW8+Lz8/Pw=="}}
+                                 << QByteArray("c=dXNlcmlkPWRlbW8+Lz8/Pw==");
+    QTest::newRow("order kept") << Pairs{{"userid", "demo"}, {"pass", "YWJj"}, {"is_mobile", "y"}}
+                                << QByteArray("userid=demo&pass=YWJj&is_mobile=y");
+    QTest::newRow("ampersand escaped") << Pairs{{"userid", "a&b"}, {"is_mobile", "n"}}
+                                       << QByteArray("userid=a%26b&is_mobile=n");
+    QTest::newRow("lone percent escaped") << Pairs{{"userid", "100%"}}
+                                          << QByteArray("userid=100%25");
+    QTest::newRow("non-ASCII as UTF-8") << Pairs{{"userid", "김철수"}}
+                                        << QString("userid=김철수").toUtf8();
+}
+
+void TestRequestJson::formBody() {
+    QFETCH(Pairs, pairs);
+    QFETCH(QByteArray, body);
+    QUrlQuery form;
+    for (const auto& pair : pairs) {
+        form.addQueryItem(pair.first, pair.second);
+    }
+    QCOMPARE(utility::RequestJson::formBody(form), body);
+}
+
+void TestRequestJson::requestOnTheWire() {
+    const QByteArray base64 = QByteArray("userid=a&b=c&pass=x").toBase64() + "+/";
+    server->setHandler([](const HttpTestServer::Request&) {
+        return reply(200, QByteArray("{\"status\":\"OK\"}").toBase64());
+    });
+    utility::RequestJson request;
+    QUrlQuery form;
+    form.addQueryItem("c", QString::fromLatin1(base64));
+    QVERIFY(request.postEncoded(url("/webclient/qzclient"), form));
+    QCOMPARE(server->requests().size(), 1);
+    const HttpTestServer::Request& seen = server->requests().first();
+    QCOMPARE(seen.method, QByteArray("POST"));
+    QCOMPARE(seen.target, QByteArray("/webclient/qzclient"));
+    QCOMPARE(seen.headers.value("content-type"),
+             QByteArray("application/x-www-form-urlencoded; charset=utf-8"));
+    QCOMPARE(seen.body, "c=" + base64);
+}
+
+void TestRequestJson::replies_data() {
+    QTest::addColumn<bool>("encoded");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<QByteArray>("json"); // compact form of the document, empty for null
+    const QByteArray object = QString("{\"status\":\"OK\",\"nick\":\"철수\"}").toUtf8();
+    const QByteArray compact = QJsonDocument::fromJson(object).toJson(QJsonDocument::Compact);
+    QTest::newRow("Base64 JSON, encoded") << true << 200 << object.toBase64() << true << compact;
+    QTest::newRow("Base64 JSON, plain") << false << 200 << object.toBase64() << true
+                                        << QByteArray();
+    QTest::newRow("plain JSON, plain") << false << 200 << object << true << compact;
+    QTest::newRow("Base64 with line breaks") << true << 200
+                                             << object.toBase64().insert(8, "\r\n") << true
+                                             << compact;
+    QTest::newRow("empty body, encoded") << true << 200 << QByteArray() << true << QByteArray();
+    QTest::newRow("empty body, plain") << false << 200 << QByteArray() << true << QByteArray();
+    QTest::newRow("not JSON") << false << 200 << QByteArray("<html>") << true << QByteArray();
+    QTest::newRow("redirect not followed") << false << 302 << object << true << compact;
+    QTest::newRow("404") << true << 404 << object.toBase64() << false << QByteArray();
+    QTest::newRow("500") << false << 500 << object << false << QByteArray();
+}
+
+void TestRequestJson::replies() {
+    QFETCH(bool, encoded);
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    QFETCH(bool, result);
+    QFETCH(QByteArray, json);
+    server->setHandler([&](const HttpTestServer::Request&) { return reply(status, body); });
+    utility::RequestJson request;
+    QVERIFY(request.document() == nullptr);
+    const bool ok = encoded ? request.postEncoded(url("/x"), QUrlQuery("a=b"))
+                            : request.post(url("/x"), QUrlQuery("a=b"));
+    QCOMPARE(ok, result);
+    QCOMPARE(server->requests().size(), 1); // the redirect was not followed
+    if (!result) {
+        QVERIFY(request.document() == nullptr);
+        return;
+    }
+    QVERIFY(request.document() != nullptr);
+    if (json.isEmpty()) {
+        QVERIFY(request.document()->isNull());
+    } else {
+        QCOMPARE(request.document()->toJson(QJsonDocument::Compact), json);
+    }
+}
+
+void TestRequestJson::errorKeepsPreviousDocument_data() {
+    QTest::addColumn<int>("status");
+    QTest::newRow("404") << 404;
+    QTest::newRow("500") << 500;
+    QTest::newRow("connection refused") << 0;
+}
+
+void TestRequestJson::errorKeepsPreviousDocument() {
+    QFETCH(int, status);
+    int calls = 0;
+    server->setHandler([&](const HttpTestServer::Request&) {
+        return ++calls == 1 ? reply(200, "{\"coin\":\"5\"}") : reply(status, "{}");
+    });
+    utility::RequestJson request;
+    QVERIFY(request.post(url("/x"), QUrlQuery()));
+    QJsonDocument* first = request.document();
+    if (status == 0) {
+        const quint16 port = server->port();
+        server.reset();
+        QVERIFY(!request.post(QUrl(QString("http://127.0.0.1:%1/x").arg(port)), QUrlQuery()));
+    } else {
+        QVERIFY(!request.post(url("/x"), QUrlQuery()));
+    }
+    QCOMPARE(request.document(), first);
+    QCOMPARE(request.document()->object().value("coin").toString(), QString("5"));
+}
+
+// A server that never answers no longer keeps the caller waiting forever.
+void TestRequestJson::silentServerTimesOut() {
+    server->setHandler([](const HttpTestServer::Request&) {
+        HttpTestServer::Response response;
+        response.silent = true;
+        return response;
+    });
+    utility::RequestJson request;
+    request.setTimeout(400);
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(!request.postEncoded(url("/webclient/qzclient"), QUrlQuery("c=abc")));
+    QVERIFY(timer.elapsed() < 5000);
+    QVERIFY(!request.isBusy());
+}
+
+QTEST_MAIN(TestRequestJson)
+#include "TestRequestJson.moc"

@@ -1,0 +1,91 @@
+#include "RequestJson.h"
+
+#include <QDebug>
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QStringList>
+
+namespace utility {
+
+RequestJson::RequestJson(QWidget* parent) : QWidget(parent) {}
+
+RequestJson::~RequestJson() { delete doc; }
+
+QByteArray RequestJson::formBody(const QUrlQuery& form) {
+    // QUrlQuery escapes "=" inside values as "%3D"; the first "=" of a pair is the only
+    // delimiter, so the others can stand as they are.
+    QStringList pairs = form.toString().split('&');
+    for (QString& pair : pairs) {
+        const int delimiter = pair.indexOf('=');
+        if (delimiter >= 0) {
+            pair = pair.left(delimiter + 1) +
+                   pair.mid(delimiter + 1).replace("%3D", "=", Qt::CaseInsensitive);
+        }
+    }
+    return pairs.join('&').toUtf8();
+}
+
+QByteArray RequestJson::send(const QUrl& url, const QUrlQuery& form, bool& ok) {
+    QEventLoop loop;
+    QNetworkAccessManager manager;
+    connect(&manager, SIGNAL(finished(QNetworkReply*)), &loop, SLOT(quit()));
+
+    QNetworkRequest request(url);
+    request.setHeader(QNetworkRequest::ContentTypeHeader,
+                      "application/x-www-form-urlencoded; charset=utf-8");
+    // Redirects are not followed: a redirect answer is a reply like any other.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
+    // A silent server must not keep the caller waiting forever.
+    request.setTransferTimeout(timeoutMs);
+
+    ++pending;
+    QNetworkReply* reply = manager.post(request, formBody(form));
+    if (!reply->isFinished()) {
+        loop.exec();
+    }
+    --pending;
+
+    QByteArray body;
+    ok = reply->error() == QNetworkReply::NoError;
+    if (ok) {
+        body = reply->readAll();
+    } else {
+        qDebug() << "Failure" << reply->errorString();
+    }
+    delete reply;
+    return body;
+}
+
+bool RequestJson::postEncoded(const QUrl& url, const QUrlQuery& form) {
+    bool ok = false;
+    const QByteArray body = send(url, form, ok);
+    if (!ok) {
+        return false;
+    }
+    delete doc;
+    doc = new QJsonDocument;
+    qDebug() << body;
+    const QByteArray decoded = QByteArray::fromBase64(body);
+    qDebug() << decoded;
+    const QString text = QString::fromUtf8(decoded);
+    qDebug() << text;
+    *doc = QJsonDocument::fromJson(text.toUtf8());
+    return true;
+}
+
+bool RequestJson::post(const QUrl& url, const QUrlQuery& form) {
+    bool ok = false;
+    const QByteArray body = send(url, form, ok);
+    if (!ok) {
+        return false;
+    }
+    delete doc;
+    doc = new QJsonDocument;
+    *doc = QJsonDocument::fromJson(QString::fromUtf8(body).toUtf8());
+    return true;
+}
+
+} // namespace utility

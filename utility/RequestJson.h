@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QJsonDocument>
+#include <QUrl>
+#include <QUrlQuery>
+#include <QWidget>
+
+namespace utility {
+
+// Posts one HTML form to the web service and waits for its JSON reply in a nested event
+// loop, so timers and input keep being delivered while it waits. The main window owns
+// one as a child; GUI thread only.
+class RequestJson : public QWidget {
+    Q_OBJECT
+
+public:
+    // Requests that take longer than this count as failed.
+    static constexpr int kDefaultTimeoutMs = 15000;
+
+    explicit RequestJson(QWidget* parent = nullptr);
+    ~RequestJson() override;
+
+    // The reply body is Base64 text wrapping UTF-8 JSON (the login exchange).
+    bool postEncoded(const QUrl& url, const QUrlQuery& form);
+    // The reply body is plain JSON.
+    bool post(const QUrl& url, const QUrlQuery& form);
+    // The document of the last reply that arrived without a network error; null before
+    // the first. Owned by this object; valid until the next successful call.
+    QJsonDocument* document() const { return doc; }
+
+    // The request body of a form: its pairs in the order they were added, "key=value"
+    // joined by "&", values not form-encoded any further, so a Base64 value keeps its
+    // "+", "/" and "=". Only what would break the pairs ("&", "%") stays escaped.
+    static QByteArray formBody(const QUrlQuery& form);
+
+    void setTimeout(int milliseconds) { timeoutMs = milliseconds; }
+    // True while a call of this object is waiting for its reply.
+    bool isBusy() const { return pending > 0; }
+
+private:
+    // Sends the form and waits; the body of a reply without network error, or a null
+    // array on failure.
+    QByteArray send(const QUrl& url, const QUrlQuery& form, bool& ok);
+
+    QJsonDocument* doc = nullptr;
+    int timeoutMs = kDefaultTimeoutMs;
+    int pending = 0;
+};
+
+} // namespace utility
