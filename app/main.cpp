@@ -7,7 +7,10 @@
 
 #include "Launcher.h"
 #include "ResourceArchive.h"
+#include "SaveData.h"
 #include "SingleInstance.h"
+#include "XmlMsgParser.h"
+#include "XmlServerParser.h"
 
 namespace {
 ResourceArchive* const archiveReader = ResourceArchive::openDefault();
@@ -23,6 +26,11 @@ int main(int argc, char** argv) {
     if (std::unique_ptr<QByteArray> font{loadBytes(archiveReader, "font/simhei.ttf")}) {
         QFontDatabase::addApplicationFontFromData(*font);
     }
+    // Each of these keeps its empty state when its data cannot be read; the window is
+    // shown all the same.
+    utility::XmlMsgParser::getInstance()->load("script/msg.xml");
+    utility::XmlServerParser::getInstance()->load("script/server.xml");
+    utility::SaveData::getInstance()->load();
 
     Launcher launcher;
     launcher.show();

@@ -1,0 +1,5 @@
+add_qt_test(TestZVButton widgets)
+add_qt_test(TestTopMenuLayout widgets)
+add_qt_test(TestBottomMenu widgets)
+add_qt_test(TestLoginView widgets)
+add_qt_test(TestGameView update)

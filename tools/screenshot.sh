@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Takes a picture of the launcher as a player first sees it: the main window with the
+# login dialog over it, on a virtual X display.
+#   tools/screenshot.sh [output.png] [build directory]
+# Defaults: build/screenshot.png in the project, and the build directory "build".
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+out="${1:-$root/build/screenshot.png}"
+build="${2:-$root/build}"
+launcher="$build/app/launcher"
+workdir="$build/run/Launcher/bin/release"
+
+if [ ! -x "$launcher" ]; then
+  echo "screenshot: no launcher at $launcher; build the 'launcher' target first" >&2
+  exit 1
+fi
+mkdir -p "$(dirname "$out")"
+out="$(cd "$(dirname "$out")" && pwd)/$(basename "$out")"
+
+# Inside the virtual display: start the launcher from its run tree, wait until its
+# windows are mapped, take the picture of the whole screen, end the launcher.
+inner=$(cat <<'INNER'
+set -euo pipefail
+cd "$WORKDIR"
+"$LAUNCHER" &
+pid=$!
+for _ in $(seq 1 100); do
+  if xwininfo -root -children 2>/dev/null | grep -q '1024x768'; then
+    break
+  fi
+  sleep 0.1
+done
+sleep 1 # let the first paint finish
+import -window root "$OUT"
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+INNER
+)
+
+WORKDIR="$workdir" LAUNCHER="$launcher" OUT="$out" \
+  xvfb-run -a -s "-screen 0 1280x900x24" bash -c "$inner"
+echo "screenshot: $out"

@@ -1,0 +1,130 @@
+#include "GameView.h"
+
+#include <functional>
+#include <utility>
+
+#include <QLabel>
+#include <QPalette>
+#include <QPixmap>
+#include <QString>
+
+#include "LauncherStyle.h"
+#include "ResourceArchive.h"
+#include "XmlMsgParser.h"
+#include "ZVButton.h"
+
+namespace {
+// The game page's own archive reader, opened before main runs.
+ResourceArchive* const archiveReader = ResourceArchive::openDefault();
+
+struct GameButton {
+    const char* name;
+    const char* normal;
+    const char* pressed;
+    const char* hover;
+    int x;
+    int y;
+};
+
+constexpr GameButton kGames[4] = {
+    {"pokerButton", "main/7poker.png", "main/7poker_push.png", "main/7poker_roll.png", 43, 39},
+    {"matgoButton", "main/gos.png", "main/gos_push.png", "main/gos_roll.png", 362, 39},
+    {"hongsipButton", "main/hongs.png", "main/hongs_push.png", "main/hongs_roll.png", 681, 39},
+    {"majongButton", "main/majong.png", "main/majong_push.png", "main/majong_roll.png", 43, 225},
+};
+} // namespace
+
+GameView::GameView(QWidget* parent) : QWidget(parent) {
+    using namespace std::placeholders;
+    const QString family = launcherstyle::fontFamily();
+
+    background = new QLabel(this);
+    background->setObjectName("background");
+    background->setPixmap(loadPixmap(archiveReader, "main/base.png"));
+    background->move(0, 0);
+    background->show();
+
+    const ButtonCallback handlers[4] = {
+        std::bind(&GameView::onPoker, this, _1, _2),
+        std::bind(&GameView::onMatgo, this, _1, _2),
+        std::bind(&GameView::onHongsip, this, _1, _2),
+        std::bind(&GameView::onMajong, this, _1, _2),
+    };
+    ZVButton** buttons[4] = {&pokerButton, &matgoButton, &hongsipButton, &majongButton};
+    for (int game = 0; game < 4; ++game) {
+        auto* button = new ZVButton(this);
+        button->setObjectName(kGames[game].name);
+        button->setImage(0, kGames[game].normal);
+        button->setImage(1, kGames[game].pressed);
+        button->setImage(2, kGames[game].hover);
+        button->showImage(0);
+        button->setCallback(handlers[game]);
+        button->resize(298, 162);
+        button->move(kGames[game].x, kGames[game].y);
+        *buttons[game] = button;
+    }
+
+    const QString suffix = utility::XmlMsgParser::getInstance()->message(12);
+    for (int game = 0; game < 4; ++game) {
+        auto* label = new QLabel(*buttons[game]);
+        label->setObjectName("countLabel");
+        label->setAlignment(Qt::AlignRight | Qt::AlignHCenter);
+        label->setForegroundRole(QPalette::WindowText);
+        label->setGeometry(198, 132, 90, 30);
+        label->setFont(launcherstyle::font(family, 20));
+        label->setText(QStringLiteral("0") + suffix);
+        launcherstyle::setWhiteText(label);
+        // The counter lies on the button; presses on it belong to the button.
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        countLabels[game] = label;
+    }
+}
+
+GameView::~GameView() {
+    callbacks.clear();
+}
+
+void GameView::setCallback(int game, ButtonCallback cb) {
+    callbacks[game] = std::move(cb);
+}
+
+void GameView::setActive(bool on) {
+    active = on;
+    pokerButton->setActive(on);
+    matgoButton->setActive(on);
+    hongsipButton->setActive(on);
+    majongButton->setActive(on);
+}
+
+void GameView::setConnCount(int game, const QString& count) {
+    if (game < 0 || game > 3) {
+        return;
+    }
+    countLabels[game]->setText(count + utility::XmlMsgParser::getInstance()->message(12));
+}
+
+void GameView::forward(int game, QPushButton* button, int state) {
+    if (!active) {
+        return;
+    }
+    const ButtonCallback& callback = callbacks[game];
+    if (callback) {
+        callback(button, state);
+    }
+}
+
+void GameView::onPoker(QPushButton* button, int state) {
+    forward(0, button, state);
+}
+
+void GameView::onMatgo(QPushButton* button, int state) {
+    forward(1, button, state);
+}
+
+void GameView::onHongsip(QPushButton* button, int state) {
+    forward(2, button, state);
+}
+
+void GameView::onMajong(QPushButton* button, int state) {
+    forward(3, button, state);
+}

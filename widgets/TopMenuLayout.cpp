@@ -1,0 +1,160 @@
+#include "TopMenuLayout.h"
+
+#include <utility>
+
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QPoint>
+
+#include "ResourceArchive.h"
+#include "XmlMsgParser.h"
+#include "ZVButton.h"
+#include "ZVButtonTab.h"
+
+namespace {
+// The top bar's own archive reader, opened before main runs.
+ResourceArchive* const archiveReader = ResourceArchive::openDefault();
+} // namespace
+
+TopMenuLayout::TopMenuLayout(QWidget* parent) : QWidget(parent) {
+    background = new QLabel(this);
+    background->setObjectName("background");
+    background->setPixmap(loadPixmap(archiveReader, "main/up.png"));
+    background->move(0, 0);
+    background->adjustSize();
+    background->show();
+
+    minimizeButton = new ZVButton(this);
+    minimizeButton->setObjectName("minimizeButton");
+    for (int state = 0; state < 3; ++state) {
+        minimizeButton->setImage(state, "main/min.png");
+    }
+    minimizeButton->showImage(0);
+    minimizeButton->setCallback(
+        [this](QPushButton* button, int state) { onButton(0, button, state); });
+    minimizeButton->resize(24, 25);
+    minimizeButton->move(960, 6);
+
+    closeButton = new ZVButton(this);
+    closeButton->setObjectName("closeButton");
+    for (int state = 0; state < 3; ++state) {
+        closeButton->setImage(state, "main/exitsmall.png");
+    }
+    closeButton->showImage(0);
+    closeButton->setCallback(
+        [this](QPushButton* button, int state) { onButton(1, button, state); });
+    closeButton->resize(24, 25);
+    closeButton->move(990, 6);
+
+    tab1 = createTab("tab1", true, 0, 1, 2);
+    tab2 = createTab("tab2", false, 256, 2, 3);
+    tab3 = createTab("tab3", false, 512, 3, 4);
+    tab4 = createTab("tab4", false, 768, 4, 5);
+    tabList << tab1 << tab2 << tab3 << tab4;
+
+    const QPixmap divide = loadPixmap(archiveReader, "main/divide.png");
+    divider1 = createDivider("divider1", divide, 255);
+    divider2 = createDivider("divider2", divide, 511);
+    divider3 = createDivider("divider3", divide, 767);
+}
+
+TopMenuLayout::~TopMenuLayout() {
+    callbacks.clear();
+}
+
+ZVButtonTab* TopMenuLayout::createTab(const char* name, bool on, int x, int caption, int event) {
+    auto* tab = new ZVButtonTab(this);
+    tab->setObjectName(name);
+    tab->setImage(0, "main/menu.png");
+    tab->setImage(1, "main/menupush.png");
+    tab->setOn(on);
+    tab->setCallback(
+        [this, event](QPushButton* button, int state) { onTab(event, button, state); });
+    tab->resize(256, 42);
+    tab->move(x, 37);
+    tab->setCaption(utility::XmlMsgParser::getInstance()->message(caption));
+    return tab;
+}
+
+QLabel* TopMenuLayout::createDivider(const char* name, const QPixmap& picture, int x) {
+    auto* divider = new QLabel(this);
+    divider->setObjectName(name);
+    divider->setPixmap(picture);
+    divider->resize(picture.size());
+    divider->move(x, 46);
+    divider->show();
+    return divider;
+}
+
+void TopMenuLayout::setCallback(int event, ButtonCallback cb) {
+    callbacks[event] = std::move(cb);
+}
+
+void TopMenuLayout::setMoveCallback(MoveCallback cb) {
+    moveCallback = std::move(cb);
+}
+
+void TopMenuLayout::setActive(bool on) {
+    active = on;
+    minimizeButton->setActive(on);
+    closeButton->setActive(on);
+    for (ZVButtonTab* tab : tabList) {
+        tab->setActive(on);
+    }
+}
+
+void TopMenuLayout::onButton(int event, QPushButton* button, int state) {
+    if (!active) {
+        return;
+    }
+    const auto found = callbacks.find(event);
+    if (found != callbacks.end() && found->second) {
+        found->second(button, state);
+    }
+}
+
+void TopMenuLayout::onTab(int event, QPushButton* button, int state) {
+    if (!active || currentTab == event || state != 1) {
+        return;
+    }
+    currentTab = event;
+    // Exactly one tab of the row is on: the one that reported.
+    for (ZVButtonTab* tab : tabList) {
+        tab->setOn(tab == button);
+    }
+    const auto found = callbacks.find(event);
+    if (found != callbacks.end() && found->second) {
+        found->second(button, 1);
+    }
+}
+
+void TopMenuLayout::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    dragging = true;
+    lastX = event->globalX();
+    lastY = event->globalY();
+    // Keep the moves coming while the pointer outruns the window.
+    grabMouse();
+}
+
+void TopMenuLayout::mouseMoveEvent(QMouseEvent* event) {
+    if (!dragging) {
+        return;
+    }
+    if (moveCallback) {
+        moveCallback(QPoint(event->globalX() - lastX, event->globalY() - lastY));
+    }
+    lastX = event->globalX();
+    lastY = event->globalY();
+}
+
+void TopMenuLayout::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    dragging = false;
+    releaseMouse();
+}

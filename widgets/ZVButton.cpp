@@ -1,0 +1,80 @@
+#include "ZVButton.h"
+
+#include <utility>
+
+#include <QEvent>
+#include <QLabel>
+
+#include "ButtonSupport.h"
+
+ZVButton::ZVButton(QWidget* parent) : QPushButton(parent) {
+    init();
+}
+
+void ZVButton::init() {
+    caption = buttonsupport::createCaption(this);
+    connect(this, SIGNAL(pressed()), this, SLOT(onPress()));
+    connect(this, SIGNAL(released()), this, SLOT(onRelease()));
+}
+
+void ZVButton::setImage(int state, const QString& path) {
+    images[state] = path;
+}
+
+void ZVButton::showImage(int state) {
+    buttonsupport::showPicture(this, images, state);
+}
+
+void ZVButton::setActive(bool on) {
+    active = on;
+}
+
+void ZVButton::setCaption(const QString& text) {
+    buttonsupport::setCaptionText(this, caption, text);
+}
+
+void ZVButton::setCallback(ButtonCallback cb) {
+    callback = std::move(cb);
+}
+
+void ZVButton::onHover() {
+    if (!active) {
+        return;
+    }
+    showImage(2);
+    if (callback) {
+        callback(this, 2);
+    }
+}
+
+void ZVButton::onPress() {
+    if (!active) {
+        return;
+    }
+    showImage(1);
+    if (callback) {
+        callback(this, 1);
+    }
+}
+
+void ZVButton::onRelease() {
+    // Back to normal even while inactive, so an inert button never stays lit.
+    showImage(0);
+    if (active && callback) {
+        callback(this, 0);
+    }
+}
+
+void ZVButton::enterEvent(QEvent* event) {
+    QPushButton::enterEvent(event);
+    if (active) {
+        onHover();
+        emit enter();
+    }
+}
+
+void ZVButton::leaveEvent(QEvent* event) {
+    QPushButton::leaveEvent(event);
+    onRelease();
+    emit denter();
+}

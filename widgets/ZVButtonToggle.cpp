@@ -1,0 +1,51 @@
+#include "ZVButtonToggle.h"
+
+#include <utility>
+
+#include <QLabel>
+
+#include "ButtonSupport.h"
+
+ZVButtonToggle::ZVButtonToggle(QWidget* parent) : QPushButton(parent) {
+    init();
+}
+
+void ZVButtonToggle::init() {
+    if (caption != nullptr) {
+        return; // built already
+    }
+    caption = buttonsupport::createCaption(this);
+    connect(this, SIGNAL(pressed()), this, SLOT(onPress()));
+}
+
+void ZVButtonToggle::setImage(int state, const QString& path) {
+    images[state] = path;
+}
+
+void ZVButtonToggle::setOn(bool state) {
+    on = state;
+    buttonsupport::showPicture(this, images, on ? 1 : 0);
+}
+
+void ZVButtonToggle::setActive(bool state) {
+    active = state;
+}
+
+void ZVButtonToggle::setCaption(const QString& text) {
+    buttonsupport::setCaptionText(this, caption, text);
+}
+
+void ZVButtonToggle::setCallback(ButtonCallback cb) {
+    callback = std::move(cb);
+}
+
+void ZVButtonToggle::onPress() {
+    if (!active) {
+        return;
+    }
+    on = !on;
+    buttonsupport::showPicture(this, images, on ? 1 : 0);
+    if (callback) {
+        callback(this, on ? 1 : 0);
+    }
+}
