@@ -1,0 +1,518 @@
+#include <QtTest>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include "FtpConnection.h"
+#include "FtpServerFixture.h"
+#include "FtpThread.h"
+#include "TestSupport.h"
+#include "XmlServerParser.h"
+#include "ZipMaker.h"
+
+using testsupport::FtpServerFixture;
+
+namespace {
+
+QStringList* capturedLog = nullptr;
+
+void captureMessages(QtMsgType, const QMessageLogContext&, const QString& message) {
+    if (capturedLog) {
+        capturedLog->append(message);
+    }
+}
+
+QStringList childNames(const FtpNode* node) {
+    QStringList names;
+    for (const auto& child : node->children) {
+        names << QString::fromStdString(child->name);
+    }
+    return names;
+}
+
+const FtpNode* child(const FtpNode* node, const char* name) {
+    for (const auto& c : node->children) {
+        if (c->name == name) {
+            return c.get();
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+// The update worker against a real FTP server on loopback (pyftpdlib). The worker writes
+// "../../../Poker" relative to the working folder, so every test works in a temporary
+// tree "<tmp>/launcher/bin/release" with the game in "<tmp>/Poker".
+class TestFtpThread : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void packageOnly();
+    void filesStoredByteForByte();
+    void filteringAndDepthFirst();
+    void dotFolderTakenForFile();
+    void zeroLengthFile();
+    void sameNameTwice();
+    void refusedNames();
+    void nothingFound_data();
+    void nothingFound();
+    void missingListedFile();
+    void failedSubListing();
+    void unwritableLocalFile();
+    void failedInstallKeepsPackage();
+    void serverKilledMidTransfer();
+    void serverStalls_data();
+    void serverStalls();
+    void stopRequested();
+    void passwordNeverLogged();
+
+private:
+    void setFtpUrl(const QByteArray& url);
+    void runToEnd(FtpThread& thread, int timeoutMs = 30000);
+    QString game(const QString& rel = QString()) const;
+    QByteArray read(const QString& path) const;
+    QStringList treeOutsideGame() const;
+    QByteArray zipBytes(const QList<testsupport::ZipEntry>& entries);
+
+    QTemporaryDir* tmp = nullptr;
+    QString savedCwd;
+};
+
+void TestFtpThread::initTestCase() {
+    // Short limits so the stalled-server cases end quickly; the launcher uses 30 s.
+    FtpConnection::setTimeouts(5, 2);
+}
+
+void TestFtpThread::init() {
+    tmp = new QTemporaryDir;
+    QVERIFY(tmp->isValid());
+    QVERIFY(QDir().mkpath(tmp->path() + "/launcher/bin/release"));
+    QVERIFY(QDir().mkpath(tmp->path() + "/Poker"));
+    savedCwd = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(tmp->path() + "/launcher/bin/release"));
+}
+
+void TestFtpThread::cleanup() {
+    QDir::setCurrent(savedCwd);
+    delete tmp;
+    tmp = nullptr;
+}
+
+void TestFtpThread::setFtpUrl(const QByteArray& url) {
+    utility::XmlServerParser::getInstance()->parse("<servers><ftp url=\"" + url + "\"/></servers>");
+    QCOMPARE(QByteArray::fromStdString(utility::XmlServerParser::getInstance()->ftpUrl()), url);
+}
+
+void TestFtpThread::runToEnd(FtpThread& thread, int timeoutMs) {
+    thread.start();
+    QTRY_VERIFY_WITH_TIMEOUT(thread.isFinished(), timeoutMs);
+}
+
+QString TestFtpThread::game(const QString& rel) const {
+    return tmp->path() + "/Poker" + (rel.isEmpty() ? QString() : "/" + rel);
+}
+
+QByteArray TestFtpThread::read(const QString& path) const {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+QStringList TestFtpThread::treeOutsideGame() const {
+    QStringList out;
+    QDirIterator it(tmp->path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (!path.startsWith(game() + "/")) {
+            out << path;
+        }
+    }
+    out.sort();
+    return out;
+}
+
+QByteArray TestFtpThread::zipBytes(const QList<testsupport::ZipEntry>& entries) {
+    const QString path = tmp->path() + "/made.zip";
+    QFile::remove(path);
+    if (!testsupport::makeZip(path, entries)) {
+        return QByteArray();
+    }
+    const QByteArray bytes = read(path);
+    QFile::remove(path);
+    return bytes;
+}
+
+void TestFtpThread::packageOnly() {
+    FtpServerFixture server;
+    const QByteArray exe = testsupport::randomBytes(50000);
+    const QByteArray package =
+        zipBytes({{"bin/", ""}, {"bin/game.exe", exe}, {"readme.txt", "hi"}});
+    QVERIFY(!package.isEmpty());
+    QVERIFY(server.addFile("BoardGame/Poker/Poker.zip", package));
+    QVERIFY(server.start());
+    setFtpUrl(server.url());
+
+    FtpThread thread("Poker");
+    runToEnd(thread);
+    QCOMPARE(thread.phase.load(), int(FtpThread::Installing));
+    QCOMPARE(server.paths("NLST"), QStringList({"/BoardGame/Poker"}));
+    QCOMPARE(server.paths("RETR"), QStringList({"/BoardGame/Poker/Poker.zip"}));
+    QCOMPARE(childNames(thread.tree()), QStringList({"Poker.zip"}));
+    QCOMPARE(read(game("bin/game.exe")), exe);
+    QCOMPARE(read(game("readme.txt")), QByteArray("hi"));
+    QVERIFY(!QFile::exists(game("Poker.zip")));
+    // The installer's figures are the last ones published: entries.
+    QCOMPARE(thread.total.load(), 3);
+    QCOMPARE(thread.current.load(), 3);
+}
+
+void TestFtpThread::filesStoredByteForByte() {
+    FtpServerFixture server;
+    // Files reach the disk in pieces: sizes across and exactly on piece boundaries.
+    const QByteArray data = testsupport::randomBytes(int(FtpConnection::pieceSize * 5 / 2));
+    const QByteArray exact = testsupport::randomBytes(int(FtpConnection::pieceSize * 2));
+    QVERIFY(server.addFile("BoardGame/Poker/data.bin", data));
+    QVERIFY(server.addFile("BoardGame/Poker/exact.bin", exact));
+    QVERIFY(server.addFile("BoardGame/Poker/notes.txt", "plain text\n"));
+    QVERIFY(server.addFile("BoardGame/Poker/my file #1.txt", "spaced"));
+    QVERIFY(server.start());
+    setFtpUrl(server.url());
+
+    FtpThread thread("Poker");
+    runToEnd(thread);
+    // No package: the loose files are the update, and that is a success.
+    QCOMPARE(thread.phase.load(), int(FtpThread::Installing));
+    QCOMPARE(read(game("data.bin")), data);
+    QCOMPARE(read(game("exact.bin")), exact);
+    QCOMPARE(read(game("notes.txt")), QByteArray("plain text\n"));
+    QCOMPARE(read(game("my file #1.txt")), QByteArray("spaced"));
+    QVERIFY(server.paths("RETR").contains("/BoardGame/Poker/my file #1.txt"));
+}
+
+void TestFtpThread::filteringAndDepthFirst() {
+    FtpServerFixture server;
+    QVERIFY(server.addFile("BoardGame/Poker/Thumbs.db", "thumbs"));
+    QVERIFY(server.addFile("BoardGame/Poker/.svn/entries.txt", "svn"));
+    QVERIFY(server.addFile("BoardGame/Poker/svnadmin/hooks.txt", "svn"));
+    QVERIFY(server.addFile("BoardGame/Poker/readme/notes.txt", "notes"));
+    QVERIFY(server.addFile("BoardGame/Poker/data/a.bin", "a-bin"));
+    QVERIFY(server.addFile("BoardGame/Poker/data/sub/b.bin", "b-bin"));
+    QVERIFY(server.start());
+    setFtpUrl(server.url());
+
+    FtpThread thread("Poker");
+    runToEnd(thread);
+    QCOMPARE(thread.phase.load(), int(FtpThread::Installing));
+    // "data/sub" is listed before "readme": each folder is listed as soon as it is named.
+    QCOMPARE(server.paths("NLST"),
+             QStringList({"/BoardGame/Poker", "/BoardGame/Poker/data", "/BoardGame/Poker/data/sub",
+                          "/BoardGame/Poker/readme"}));
+    QCOMPARE(server.paths("RETR"),
+             QStringList({"/BoardGame/Poker/data/a.bin", "/BoardGame/Poker/data/sub/b.bin",
+                          "/BoardGame/Poker/readme/notes.txt"}));
+    QCOMPARE(childNames(thread.tree()), QStringList({"data", "readme"}));
+    QCOMPARE(child(thread.tree(), "readme")->kind, int(FtpNode::Directory));
+    QCOMPARE(read(game("data/a.bin")), QByteArray("a-bin"));
+    QCOMPARE(read(game("data/sub/b.bin")), QByteArray("b-bin"));
+    QCOMPARE(read(game("readme/notes.txt")), QByteArray("notes"));
+    QCOMPARE(QDir(game()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList({"data", "readme"}));
+}
+
+void TestFtpThread::dotFolderTakenForFile() {
+    FtpServerFixture server;
+    QVERIFY(server.addFile("BoardGame/Poker/v1.0/inside.txt", "inside"));
+    QVERIFY(server.start());
+    setFtpUrl(server.url());
+
+    FtpThread thread("Poker");
+    runToEnd(thread);
+    const FtpNode* node = child(thread.tree(), "v1.0");
+    QVERIFY(node);
+    QCOMPARE(node->kind, int(FtpNode::File));
+    QCOMPARE(server.paths("NLST"), QStringList({"/BoardGame/Poker"}));
+    // Fetched as a file, which a folder cannot be: the update fails rather than claim success.
+    QVERIFY(server.paths("SIZE").contains("/BoardGame/Poker/v1.0") ||
+            server.paths("RETR").contains("/BoardGame/Poker/v1.0"));
+    QCOMPARE(thread.phase.load(), int(FtpThread::Failed));
+    QVERIFY(!QFile::exists(game("v1.0")));
+}
+
+void TestFtpThread::zeroLengthFile() {
+    FtpServerFixture server;
+    QVERIFY(server.addFile("BoardGame/Poker/empty.txt", QByteArray()));
+    QVERIFY(server.addFile("BoardGame/Poker/full.txt", "full"));
+    QVERIFY(server.start());
+    setFtpUrl(server.url());
+
+    FtpThread thread("Poker");
+    runToEnd(thread);
+    QCOMPARE(thread.phase.load(), int(FtpThread::Installing));
+    QVERIFY(server.paths("RETR").contains("/BoardGame/Poker/empty.txt"));
+    QVERIFY(!QFile::exists(game("empty.txt")));
+    QCOMPARE(read(game("full.txt")), QByteArray("full"));
+}
+
+void TestFtpThread::sameNameTwice() {
+    FtpServerFixture server;
+    QVERIFY(server.addFile("BoardGame/Poker/a.bin", "a"));
+    QVERIFY(server.addFile("BoardGame/Poker/data/b.bin", "b"));
+    FtpServerFixture::Options options;
+    options.extraNames["/BoardGame/Poker"] = QStringList({"a.bin", "data"});
+    QVERIFY(server.start(options));
+    setFtpUrl(server.url());
+
+    FtpThread thread("Poker");
+    runToEnd(thread);
+    QCOMPARE(thread.phase.load(), int(FtpThread::Installing));
+    QCOMPARE(childNames(thread.tree()), QStringList({"a.bin", "data"}));
+    QCOMPARE(server.paths("RETR"),
+             QStringList({"/BoardGame/Poker/a.bin", "/BoardGame/Poker/data/b.bin"}));
+    QCOMPARE(server.paths("NLST"), QStringList({"/BoardGame/Poker", "/BoardGame/Poker/data"}));
+}
+
+void TestFtpThread::refusedNames() {
+    FtpServerFixture server;
+    QVERIFY(server.addFile("BoardGame/Poker/ok.txt", "ok"));
+    QVERIFY(server.addFile("BoardGame/up.txt", "outside the game folder"));
+    FtpServerFixture::Options options;
+    options.extraNames["/BoardGame/Poker"] =
+        QStringList({"..", ".", "../up.txt", "sub/../../up.txt", "..\\up.txt", "a\\b"});
+    QVERIFY(server.start(options));
+    setFtpUrl(server.url());
+    const QStringList before = treeOutsideGame();
+
+    FtpThread thread("Poker");
+    runToEnd(thread);
+    QCOMPARE(thread.phase.load(), int(FtpThread::Installing));
+    QCOMPARE(childNames(thread.tree()), QStringList({"ok.txt"}));
+    QCOMPARE(server.paths("RETR"), QStringList({"/BoardGame/Poker/ok.txt"}));
+    QCOMPARE(server.paths("NLST"), QStringList({"/BoardGame/Poker"}));
+    QCOMPARE(treeOutsideGame(), before);
+    QCOMPARE(QDir(game()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList({"ok.txt"}));
+}
+
+void TestFtpThread::nothingFound_data() {
+    QTest::addColumn<QString>("situation");
+    QTest::newRow("empty game folder") << "empty";
+    QTest::newRow("no game folder") << "missing";
+    QTest::newRow("wrong password") << "password";
+    QTest::newRow("nobody listening") << "closed";
+}
+
+void TestFtpThread::nothingFound() {
+    QFETCH(QString, situation);
+    FtpServerFixture server;
+    if (situation == "empty") {
+        QVERIFY(server.addDir("BoardGame/Poker"));
+    } else {
+        QVERIFY(server.addFile("BoardGame/Matgo/Matgo.zip", "other game"));
+    }
+    QVERIFY(situation == "password" ? server.addFile("BoardGame/Poker/Poker.zip", "zip") : true);
+    QVERIFY(server.start());
+    QByteArray url = server.url();
+    if (situation == "password") {
+        url = server.url("wrong");
+    } else if (situation == "closed") {
+        server.kill();
+    }
+    setFtpUrl(url);
+    // A package from before must stay untouched: the installer does not run.
+    const QByteArray old = zipBytes({{"old.txt", "old"}});
+    QFile local(game("Poker.zip"));
+    QVERIFY(local.open(QIODevice::WriteOnly));
+    local.write(old);
+    local.close();
+
+    QElapsedTimer clock;
+    clock.start();
+    FtpThread thread("Poker");
+    runToEnd(thread, 20000);
+    QCOMPARE(thread.phase.load(), int(FtpThread::NothingFound));
+    QVERIFY(clock.elapsed() < 15000);
+    QCOMPARE(server.paths("RETR"), QStringList());
+    QCOMPARE(read(game("Poker.zip")), old);
+    QVERIFY(!QFile::exists(game("old.txt")));
+}
+
+void TestFtpThread::missingListedFile() {
+    FtpServerFixture server;
+    QVERIFY(server.addFile("BoardGame/Poker/a.bin", "a"));
+    FtpServerFixture::Options options;
+    options.extraNames["/BoardGame/Poker"] = QStringList({"ghost.bin"});
+    QVERIFY(server.start(options));
+    setFtpUrl(server.url());
+
+    FtpThread thread("Poker");
+    runToEnd(thread);
+    QCOMPARE(thread.phase.load(), int(FtpThread::Failed));
+    QVERIFY(server.paths("SIZE").contains("/BoardGame/Poker/ghost.bin") ||
+            server.paths("RETR").contains("/BoardGame/Poker/ghost.bin"));
+    QVERIFY(!QFile::exists(game("ghost.bin")));
+}
+
+void TestFtpThread::failedSubListing() {
+    // "LICENSE" has no dot, so it is taken for a folder; it cannot be listed as one.
+    FtpServerFixture server;
+    QVERIFY(server.addFile("BoardGame/Poker/LICENSE", "licence text"));
+    QVERIFY(server.addFile("BoardGame/Poker/Poker.zip", zipBytes({{"a.txt", "a"}})));
+    QVERIFY(server.start());
+    setFtpUrl(server.url());
+
+    FtpThread thread("Poker");
+    runToEnd(thread);
+    QCOMPARE(thread.phase.load(), int(FtpThread::Failed));
+    QVERIFY(server.commands().contains("CWD /BoardGame/Poker/LICENSE"));
+    // The run stops before any download.
+    QCOMPARE(server.paths("RETR"), QStringList());
+    QVERIFY(!QFile::exists(game("a.txt")));
+}
+
+void TestFtpThread::unwritableLocalFile() {
+    FtpServerFixture server;
+    QVERIFY(server.addFile("BoardGame/Poker/a.bin", "new a"));
+    QVERIFY(server.start());
+    setFtpUrl(server.url());
+    // A folder where the file should go cannot be written over (root ignores permissions).
+    QVERIFY(QDir().mkpath(game("a.bin/keep")));
+
+    FtpThread thread("Poker");
+    runToEnd(thread);
+    QCOMPARE(thread.phase.load(), int(FtpThread::Failed));
+    QVERIFY(QFileInfo(game("a.bin/keep")).isDir());
+}
+
+void TestFtpThread::failedInstallKeepsPackage() {
+    FtpServerFixture server;
+    const QByteArray package =
+        zipBytes({{"ok.txt", "ok"}, {"../escaped.txt", "out"}, {"b.txt", "b"}});
+    QVERIFY(!package.isEmpty());
+    QVERIFY(server.addFile("BoardGame/Poker/Poker.zip", package));
+    QVERIFY(server.start());
+    setFtpUrl(server.url());
+
+    FtpThread thread("Poker");
+    runToEnd(thread);
+    QCOMPARE(thread.phase.load(), int(FtpThread::Failed));
+    QCOMPARE(server.paths("RETR"), QStringList({"/BoardGame/Poker/Poker.zip"}));
+    // Kept for inspection, exactly as the server holds it (no length prefix).
+    QCOMPARE(read(game("Poker.zip")), package);
+    QVERIFY(!QFile::exists(tmp->path() + "/escaped.txt"));
+    QVERIFY(!QFile::exists(game("ok.txt")));
+}
+
+void TestFtpThread::serverKilledMidTransfer() {
+    FtpServerFixture server;
+    const QByteArray big = testsupport::randomBytes(3 * 1024 * 1024);
+    QVERIFY(server.addFile("BoardGame/Poker/Poker.zip", big));
+    FtpServerFixture::Options options;
+    options.bytesPerSecond = 256 * 1024;
+    QVERIFY(server.start(options));
+    setFtpUrl(server.url());
+
+    FtpThread thread("Poker");
+    thread.start();
+    QTRY_VERIFY_WITH_TIMEOUT(thread.current.load() > 0, 10000);
+    QCOMPARE(thread.phase.load(), int(FtpThread::Downloading));
+    QCOMPARE(thread.total.load(), big.size()); // announced before the data came
+    server.kill();
+    QElapsedTimer clock;
+    clock.start();
+    QTRY_VERIFY_WITH_TIMEOUT(thread.isFinished(), 15000);
+    QVERIFY(clock.elapsed() < 10000);
+    QCOMPARE(thread.phase.load(), int(FtpThread::Failed));
+    QVERIFY(thread.current.load() < big.size());
+    QVERIFY(!QFile::exists(game("Poker.zip"))); // nothing half-written
+}
+
+void TestFtpThread::serverStalls_data() {
+    QTest::addColumn<bool>("midTransfer");
+    QTest::addColumn<int>("phase");
+    QTest::newRow("during the download") << true << int(FtpThread::Failed);
+    QTest::newRow("before its greeting") << false << int(FtpThread::NothingFound);
+}
+
+void TestFtpThread::serverStalls() {
+    QFETCH(bool, midTransfer);
+    QFETCH(int, phase);
+    FtpServerFixture server;
+    QVERIFY(server.addFile("BoardGame/Poker/Poker.zip", testsupport::randomBytes(3 << 20)));
+    FtpServerFixture::Options options;
+    options.bytesPerSecond = 256 * 1024;
+    QVERIFY(server.start(options));
+    setFtpUrl(server.url());
+
+    FtpThread thread("Poker");
+    if (!midTransfer) {
+        server.stall();
+    }
+    thread.start();
+    if (midTransfer) {
+        QTRY_VERIFY_WITH_TIMEOUT(thread.current.load() > 0, 10000);
+        server.stall();
+    }
+    QElapsedTimer clock;
+    clock.start();
+    // The stall limit is 2 s here; without it the worker would wait for ever.
+    QTRY_VERIFY_WITH_TIMEOUT(thread.isFinished(), 20000);
+    QVERIFY(clock.elapsed() < 15000);
+    QCOMPARE(thread.phase.load(), phase);
+    QVERIFY(!QFile::exists(game("Poker.zip")));
+}
+
+void TestFtpThread::stopRequested() {
+    FtpServerFixture server;
+    QVERIFY(server.addFile("BoardGame/Poker/Poker.zip", testsupport::randomBytes(3 << 20)));
+    FtpServerFixture::Options options;
+    options.bytesPerSecond = 128 * 1024; // some 24 s for the whole file
+    QVERIFY(server.start(options));
+    setFtpUrl(server.url());
+
+    FtpThread thread("Poker");
+    thread.start();
+    QTRY_VERIFY_WITH_TIMEOUT(thread.current.load() > 0, 10000);
+    QElapsedTimer clock;
+    clock.start();
+    thread.requestInterruption();
+    QTRY_VERIFY_WITH_TIMEOUT(thread.isFinished(), 10000);
+    QVERIFY(clock.elapsed() < 5000);
+    QCOMPARE(thread.phase.load(), int(FtpThread::Failed));
+    QVERIFY(!QFile::exists(game("Poker.zip")));
+}
+
+void TestFtpThread::passwordNeverLogged() {
+    FtpServerFixture server;
+    QVERIFY(server.addFile("BoardGame/Poker/a.bin", "a"));
+    QVERIFY(server.addFile("BoardGame/Poker/data/b.bin", "b"));
+    FtpServerFixture::Options options;
+    options.password = "Sesame4711";
+    options.extraNames["/BoardGame/Poker"] = QStringList({"ghost.bin"});
+    QVERIFY(server.start(options));
+    setFtpUrl(server.url());
+
+    QStringList log;
+    capturedLog = &log;
+    const QtMessageHandler previous = qInstallMessageHandler(captureMessages);
+    FtpThread thread("Poker");
+    thread.start();
+    const bool finished = thread.wait(30000);
+    qInstallMessageHandler(previous);
+    capturedLog = nullptr;
+    QVERIFY(finished);
+    QCOMPARE(thread.phase.load(), int(FtpThread::Failed)); // the ghost makes a failure line
+    QVERIFY(log.filter("ftp file - ").size() >= 1);
+    QVERIFY(log.filter("ghost.bin").size() >= 1);
+    QCOMPARE(log.filter("Sesame4711"), QStringList());
+}
+
+QTEST_GUILESS_MAIN(TestFtpThread)
+#include "TestFtpThread.moc"

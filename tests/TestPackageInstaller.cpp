@@ -1,0 +1,359 @@
+#include <QtTest>
+
+#include <atomic>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include "PackageInstaller.h"
+#include "TestSupport.h"
+#include "ZipMaker.h"
+
+using testsupport::ZipEntry;
+
+// The installer unpacks "../../../Poker/Poker.zip" relative to the working folder: every
+// test works in a temporary tree "<tmp>/launcher/bin/release" with the game in "<tmp>/Poker".
+class TestPackageInstaller : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void folderEntryThenFile();
+    void fileWithoutFolderEntry();
+    void emptyArchive();
+    void tenEntries();
+    void leadingBytes_data();
+    void leadingBytes();
+    void damagedEntry_data();
+    void damagedEntry();
+    void unsafeEntry_data();
+    void unsafeEntry();
+    void safeNames_data();
+    void safeNames();
+    void longNames();
+    void executeBits_data();
+    void executeBits();
+    void overwritesAndKeeps();
+    void missingPackage();
+    void notAZip();
+
+private:
+    bool install();
+    QString game(const QString& rel = QString()) const;
+    QString package() const { return game("Poker.zip"); }
+    QByteArray read(const QString& path) const;
+    QStringList treeOutsideGame() const;
+
+    QTemporaryDir* tmp = nullptr;
+    QString savedCwd;
+    std::atomic<int> total{-1};
+    std::atomic<int> current{-1};
+};
+
+void TestPackageInstaller::init() {
+    tmp = new QTemporaryDir;
+    QVERIFY(tmp->isValid());
+    QVERIFY(QDir().mkpath(tmp->path() + "/launcher/bin/release"));
+    QVERIFY(QDir().mkpath(tmp->path() + "/Poker"));
+    savedCwd = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(tmp->path() + "/launcher/bin/release"));
+    total = -1;
+    current = -1;
+}
+
+void TestPackageInstaller::cleanup() {
+    QDir::setCurrent(savedCwd);
+    delete tmp;
+    tmp = nullptr;
+}
+
+bool TestPackageInstaller::install() {
+    PackageInstaller installer("Poker", total, current);
+    return installer.run();
+}
+
+QString TestPackageInstaller::game(const QString& rel) const {
+    return tmp->path() + "/Poker" + (rel.isEmpty() ? QString() : "/" + rel);
+}
+
+QByteArray TestPackageInstaller::read(const QString& path) const {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// Every path below the temporary root except the game folder's contents.
+QStringList TestPackageInstaller::treeOutsideGame() const {
+    QStringList out;
+    QDirIterator it(tmp->path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (!path.startsWith(game() + "/")) {
+            out << path;
+        }
+    }
+    out.sort();
+    return out;
+}
+
+void TestPackageInstaller::folderEntryThenFile() {
+    const QByteArray exe = testsupport::randomBytes(10000);
+    QVERIFY(testsupport::makeZip(package(), {{"bin/", ""}, {"bin/game.exe", exe}}));
+    QVERIFY(install());
+    QVERIFY(QFileInfo(game("bin")).isDir());
+    QCOMPARE(read(game("bin/game.exe")), exe);
+    QVERIFY(!QFile::exists(package()));
+    QCOMPARE(total.load(), 2);
+    QCOMPARE(current.load(), 2);
+}
+
+void TestPackageInstaller::fileWithoutFolderEntry() {
+    QVERIFY(testsupport::makeZip(
+        package(),
+        {{"bin/game.exe", "program"}, {"data/maps/deep/level1.dat", "level"}, {"top.txt", "top"}}));
+    QVERIFY(install());
+    QCOMPARE(read(game("bin/game.exe")), QByteArray("program"));
+    QCOMPARE(read(game("data/maps/deep/level1.dat")), QByteArray("level"));
+    QCOMPARE(read(game("top.txt")), QByteArray("top"));
+    QVERIFY(!QFile::exists(package()));
+}
+
+void TestPackageInstaller::emptyArchive() {
+    QVERIFY(testsupport::makeZip(package(), {}));
+    QVERIFY(QFile::exists(package()));
+    QVERIFY(install());
+    QVERIFY(!QFile::exists(package()));
+    QCOMPARE(total.load(), 0);
+    QCOMPARE(current.load(), 0);
+    QCOMPARE(QDir(game()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
+
+void TestPackageInstaller::tenEntries() {
+    QList<ZipEntry> entries;
+    for (int i = 0; i < 10; ++i) {
+        entries.append({"file" + QByteArray::number(i) + ".txt", QByteArray::number(i * i)});
+    }
+    QVERIFY(testsupport::makeZip(package(), entries));
+    QVERIFY(install());
+    QCOMPARE(total.load(), 10);
+    QCOMPARE(current.load(), 10);
+    for (int i = 0; i < 10; ++i) {
+        QCOMPARE(read(game(QString("file%1.txt").arg(i))), QByteArray::number(i * i));
+    }
+}
+
+void TestPackageInstaller::leadingBytes_data() {
+    QTest::addColumn<QByteArray>("prefix");
+    QTest::newRow("none") << QByteArray();
+    QTest::newRow("old 4-byte length prefix") << QByteArray("\x00\x01\x02\x03", 4);
+    QTest::newRow("a hundred bytes") << QByteArray(100, 'x');
+}
+
+void TestPackageInstaller::leadingBytes() {
+    QFETCH(QByteArray, prefix);
+    const QByteArray big = testsupport::randomBytes(70000);
+    const QString plain = tmp->path() + "/plain.zip";
+    QVERIFY(testsupport::makeZip(plain, {{"a/", ""}, {"a/big.bin", big}, {"b.txt", "bee"}}));
+    QFile out(package());
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(prefix + read(plain));
+    out.close();
+
+    QVERIFY(install());
+    QCOMPARE(read(game("a/big.bin")), big);
+    QCOMPARE(read(game("b.txt")), QByteArray("bee"));
+    QCOMPARE(total.load(), 3);
+    QVERIFY(!QFile::exists(package()));
+}
+
+void TestPackageInstaller::damagedEntry_data() {
+    QTest::addColumn<bool>("stored");
+    QTest::addColumn<int>("damageAt"); // offset into the entry's data
+    // An invalid deflate block type makes the read itself fail.
+    QTest::newRow("read error") << false << 0;
+    // Stored data reads fine but does not match its checksum.
+    QTest::newRow("checksum mismatch") << true << 5000;
+}
+
+void TestPackageInstaller::damagedEntry() {
+    QFETCH(bool, stored);
+    QFETCH(int, damageAt);
+    QFile old(game("data.bin"));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("previous version");
+    old.close();
+
+    const QString plain = tmp->path() + "/plain.zip";
+    ZipEntry entry{"data.bin", testsupport::randomBytes(20000)};
+    entry.stored = stored;
+    QVERIFY(testsupport::makeZip(plain, {{"first.txt", "first"}, entry, {"last.txt", "last"}}));
+    QByteArray archive = read(plain);
+    const qint64 offset = testsupport::entryDataOffset(archive, "data.bin");
+    QVERIFY(offset > 0);
+    if (stored) {
+        archive[int(offset + damageAt)] = char(archive[int(offset + damageAt)] ^ 0x55);
+    } else {
+        archive[int(offset)] = char(0x07); // final block of the reserved type 3
+    }
+    QFile out(package());
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(archive);
+    out.close();
+
+    QVERIFY(!install());
+    QCOMPARE(read(package()), archive); // kept as it came, for inspection
+    QCOMPARE(read(game("first.txt")), QByteArray("first"));
+    QCOMPARE(read(game("data.bin")), QByteArray("previous version"));
+    QVERIFY(!QFile::exists(game("last.txt")));
+    // No half-written copy lies around and nothing of the game folder is still open.
+    QCOMPARE(QDir(game()).entryList(QDir::Files | QDir::Hidden),
+             QStringList({"data.bin", "first.txt", "Poker.zip"}));
+    const QDir fds("/proc/self/fd");
+    for (const QFileInfo& fd : fds.entryInfoList(QDir::System | QDir::Files)) {
+        QVERIFY2(!fd.symLinkTarget().startsWith(game()), qPrintable(fd.symLinkTarget()));
+    }
+}
+
+void TestPackageInstaller::unsafeEntry_data() {
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QString>("escapedPath"); // where the entry would land; must not appear
+    const QByteArray absolute = QDir::tempPath().toUtf8() + "/updtest-" +
+                                QByteArray::number(QCoreApplication::applicationPid()) + "-x";
+    QTest::newRow("parent") << QByteArray("../x") << "../../../x";
+    QTest::newRow("absolute") << absolute << QString::fromUtf8(absolute);
+    QTest::newRow("parent inside") << QByteArray("bin/../../x") << "../../../x";
+    QTest::newRow("deep parent") << QByteArray("a/b/../../../../launcher/x")
+                                 << "../../../launcher/x";
+    QTest::newRow("backslash parent") << QByteArray("..\\x") << "../../../x";
+    QTest::newRow("drive letter") << QByteArray("C:/x") << "../../../Poker/C:/x";
+    QTest::newRow("parent folder entry") << QByteArray("../evil/") << "../../../evil";
+}
+
+void TestPackageInstaller::unsafeEntry() {
+    QFETCH(QByteArray, name);
+    QFETCH(QString, escapedPath);
+    QVERIFY(!QFile::exists(escapedPath));
+    const QStringList before = treeOutsideGame();
+    QVERIFY(testsupport::makeZip(package(),
+                                 {{"ok.txt", "fine"}, {name, "escaped"}, {"later.txt", "x"}}));
+    const QByteArray archive = read(package());
+
+    QVERIFY(!install());
+    QVERIFY(!QFile::exists(escapedPath));
+    QCOMPARE(treeOutsideGame(), before);
+    // The package is refused whole: nothing of it is unpacked, and it stays.
+    QCOMPARE(QDir(game()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList({"Poker.zip"}));
+    QCOMPARE(read(package()), archive);
+}
+
+void TestPackageInstaller::safeNames_data() {
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<bool>("safe");
+    QTest::newRow("plain") << QByteArray("game.exe") << true;
+    QTest::newRow("folder") << QByteArray("bin/") << true;
+    QTest::newRow("nested") << QByteArray("a/b/c.txt") << true;
+    QTest::newRow("dots in names") << QByteArray("a..b/...") << true;
+    QTest::newRow("dot component") << QByteArray("./a/./b") << true;
+    QTest::newRow("parent") << QByteArray("..") << false;
+    QTest::newRow("parent folder") << QByteArray("../") << false;
+    QTest::newRow("trailing parent") << QByteArray("a/..") << false;
+    QTest::newRow("backslash parent") << QByteArray("a\\..\\..\\b") << false;
+    QTest::newRow("absolute") << QByteArray("/etc/passwd") << false;
+    QTest::newRow("absolute backslash") << QByteArray("\\windows\\x") << false;
+    QTest::newRow("drive") << QByteArray("c:x") << false;
+    QTest::newRow("empty") << QByteArray() << false;
+    QTest::newRow("embedded nul") << QByteArray("a\0/../../x", 10) << false;
+}
+
+void TestPackageInstaller::safeNames() {
+    QFETCH(QByteArray, name);
+    QFETCH(bool, safe);
+    QCOMPARE(PackageInstaller::isSafeEntryName(name.toStdString()), safe);
+}
+
+void TestPackageInstaller::longNames() {
+    // Well past the 100 bytes a fixed name buffer would hold, in folders and in one name.
+    QByteArray deep;
+    for (int i = 0; i < 8; ++i) {
+        deep += QByteArray(40, char('a' + i)) + '/';
+    }
+    deep += "file.txt";
+    const QByteArray longName = QByteArray(200, 'n') + ".dat";
+    QVERIFY(testsupport::makeZip(package(), {{deep, "deep"}, {longName, "long"}}));
+    QVERIFY(install());
+    QCOMPARE(read(game(QString::fromLatin1(deep))), QByteArray("deep"));
+    QCOMPARE(read(game(QString::fromLatin1(longName))), QByteArray("long"));
+    QVERIFY(!QFile::exists(package()));
+}
+
+void TestPackageInstaller::executeBits_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("executable");
+    QTest::newRow("unix program 0755") << 0100755 << true;
+    QTest::newRow("unix owner only 0700") << 0100700 << true;
+    QTest::newRow("unix data 0644") << 0100644 << false;
+    QTest::newRow("made on FAT") << -1 << false;
+}
+
+void TestPackageInstaller::executeBits() {
+#ifndef Q_OS_LINUX
+    QSKIP("execute permissions are a Unix matter");
+#endif
+    QFETCH(int, mode);
+    QFETCH(bool, executable);
+    ZipEntry entry{"bin/run.sh", "#!/bin/sh\necho started\n"};
+    entry.unixMode = mode;
+    QVERIFY(testsupport::makeZip(package(), {entry}));
+    QVERIFY(install());
+    const QFileInfo info(game("bin/run.sh"));
+    QVERIFY(info.isFile());
+    QCOMPARE(info.isExecutable(), executable);
+    QCOMPARE(bool(info.permissions() & QFileDevice::ExeOwner), executable);
+    QVERIFY(info.permissions() & QFileDevice::ReadOwner);
+    if (executable) {
+        // The unpacked script really runs.
+        QByteArray out;
+        QCOMPARE(testsupport::runProgram(info.absoluteFilePath(), {}, &out), 0);
+        QCOMPARE(out, QByteArray("started\n"));
+    }
+}
+
+void TestPackageInstaller::overwritesAndKeeps() {
+    QFile existing(game("game.exe"));
+    QVERIFY(existing.open(QIODevice::WriteOnly));
+    existing.write("old program, longer than the new one");
+    existing.close();
+    QFile other(game("save.dat"));
+    QVERIFY(other.open(QIODevice::WriteOnly));
+    other.write("player's save");
+    other.close();
+
+    QVERIFY(testsupport::makeZip(package(), {{"game.exe", "new"}}));
+    QVERIFY(install());
+    QCOMPARE(read(game("game.exe")), QByteArray("new"));
+    QCOMPARE(read(game("save.dat")), QByteArray("player's save"));
+}
+
+void TestPackageInstaller::missingPackage() {
+    // Loose files only: there is nothing to unpack, which is not a failure.
+    QVERIFY(install());
+    QCOMPARE(QDir(game()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
+
+void TestPackageInstaller::notAZip() {
+    QFile out(package());
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    const QByteArray junk = testsupport::randomBytes(5000);
+    out.write(junk);
+    out.close();
+    QVERIFY(!install());
+    QCOMPARE(read(package()), junk);
+}
+
+QTEST_GUILESS_MAIN(TestPackageInstaller)
+#include "TestPackageInstaller.moc"

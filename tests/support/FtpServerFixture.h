@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace testsupport {
+
+// A real FTP server on 127.0.0.1 for the update tests: Debian's pyftpdlib (run by
+// tests/support/ftp_fixture.py) serving a temporary tree read-only to user "u" (password
+// "p" unless set) on a free port. It records the commands it received and can be made to
+// fail: killed, stalled (stopped without closing anything), throttled, or listing names
+// that do not exist. Lives on the test's thread; the destructor stops the server.
+class FtpServerFixture {
+public:
+    struct Options {
+        QByteArray password = "p";
+        int bytesPerSecond = 0; // data connection rate limit, 0 for none
+        // Names added to a folder's listing, keyed by FTP path ("/BoardGame/Poker").
+        QMap<QString, QStringList> extraNames;
+    };
+
+    FtpServerFixture();
+    ~FtpServerFixture();
+    FtpServerFixture(const FtpServerFixture&) = delete;
+    FtpServerFixture& operator=(const FtpServerFixture&) = delete;
+
+    bool start();
+    bool start(const Options& options);
+    bool isValid() const { return port != 0; }
+
+    // The served tree on disk.
+    QString rootPath() const;
+    // Writes a file below the served tree, creating its folders.
+    bool addFile(const QString& relPath, const QByteArray& data);
+    bool addDir(const QString& relPath);
+
+    // "ftp://u:<password>@127.0.0.1:<port>", with the right password unless one is given.
+    QByteArray url(const QByteArray& password = QByteArray()) const;
+
+    // The commands received so far, as "<COMMAND>" or "<COMMAND> <ftp path>".
+    QStringList commands() const;
+    // The paths given to one command, in order (e.g. every "NLST").
+    QStringList paths(const QString& command) const;
+    void clearCommands();
+
+    // Ends the server at once: its connections close mid-transfer.
+    void kill();
+    // Freezes the server: its connections stay open but nothing more is sent.
+    void stall();
+    void resume();
+
+private:
+    QTemporaryDir dir;
+    QProcess process;
+    quint16 port = 0;
+    QByteArray password;
+    bool stalled = false;
+};
+
+} // namespace testsupport

@@ -1,0 +1,8 @@
+# Zip packages for the update tests, made with minizip's zip API.
+add_library(ziptestsupport STATIC support/ZipMaker.cpp support/ZipMaker.h)
+target_include_directories(ziptestsupport PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/support)
+target_link_libraries(ziptestsupport PUBLIC Qt5::Core PRIVATE PkgConfig::MINIZIP ZLIB::ZLIB)
+
+add_qt_test(TestPackageInstaller update ziptestsupport)
+add_qt_test(TestFtpThread update ziptestsupport)
+add_qt_test(TestFtpDownloadView update ziptestsupport)

@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# Update benchmark: a ~200 MB game package served by a loopback FTP server (pyftpdlib),
+# updated by the launcher's own worker (download and unpack, through the updatebench
+# driver) and, in the same run, by curl to a file followed by miniunzip of that file.
+# Prints both times, their ratio and the worker's peak memory against the package size.
+#
+#   tools/updatebench/run.sh [build dir]      (default: ./build-update beside the repo)
+#
+# Environment: SIZE_MB (package size, default 200), ROUNDS (default 3; best time counts).
+# Exits non-zero when an update fails or a limit (1.5x the time, 1.3x the size) is missed.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+build=${1:-$repo/../build-update}
+bench="$build/tools/updatebench/updatebench"
+size_mb=${SIZE_MB:-200}
+rounds=${ROUNDS:-3}
+
+[ -x "$bench" ] || { echo "build the updatebench target first ($bench)" >&2; exit 2; }
+for tool in /usr/bin/python3 /usr/bin/time curl miniunzip zip; do
+  command -v "$tool" > /dev/null || { echo "missing $tool" >&2; exit 2; }
+done
+
+work=$(mktemp -d)
+server_pid=""
+cleanup() {
+  [ -n "$server_pid" ] && kill "$server_pid" 2> /dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The package: mostly random (incompressible) data, a quarter of text that deflates, and
+# a few small files, packed with Info-ZIP.
+echo "making a ${size_mb} MB package..."
+content="$work/content"
+mkdir -p "$content/bin" "$content/data"
+random_mb=$((size_mb * 3 / 4))
+text_mb=$((size_mb - random_mb))
+head -c $((random_mb / 3 * 1048576)) /dev/urandom > "$content/data/level1.pak"
+head -c $((random_mb / 3 * 1048576)) /dev/urandom > "$content/data/level2.pak"
+head -c $(((random_mb - random_mb / 3 * 2) * 1048576)) /dev/urandom > "$content/data/sound.pak"
+head -c $((text_mb * 1048576 * 3 / 4)) /dev/urandom | base64 > "$content/data/script.txt"
+for i in $(seq 1 20); do head -c 4096 /dev/urandom > "$content/bin/lib$i.dat"; done
+printf '#!/bin/sh\necho game\n' > "$content/bin/Poker.sh" && chmod +x "$content/bin/Poker.sh"
+mkdir -p "$work/srv/BoardGame/Poker"
+(cd "$content" && zip -q -r "$work/srv/BoardGame/Poker/Poker.zip" .)
+package="$work/srv/BoardGame/Poker/Poker.zip"
+package_bytes=$(stat -c %s "$package")
+echo "package: $package_bytes bytes"
+
+# The server.
+/usr/bin/python3 "$repo/tests/support/ftp_fixture.py" --root "$work/srv" \
+  --log "$work/ftp.log" > "$work/port" 2> "$work/ftp.err" &
+server_pid=$!
+for _ in $(seq 1 100); do
+  grep -q '^PORT ' "$work/port" 2> /dev/null && break
+  sleep 0.1
+done
+port=$(awk '/^PORT/ {print $2}' "$work/port")
+[ -n "$port" ] || { echo "the FTP server did not start" >&2; cat "$work/ftp.err" >&2; exit 1; }
+url="ftp://u:p@127.0.0.1:$port"
+
+now() { date +%s.%N; }
+calc() { awk "BEGIN { printf \"%.3f\", $1 }"; }
+lt() { awk "BEGIN { exit !($1 < $2) }"; }
+best_ref=""
+best_ours=""
+peak_kb=0
+for round in $(seq 1 "$rounds"); do
+  # Reference: curl to a file, then miniunzip of that file.
+  rm -rf "$work/ref" "$work/run" && mkdir -p "$work/ref/out"
+  sync # neither side pays for the other's write-back
+  start=$(now)
+  curl -s -S -o "$work/ref/Poker.zip" "$url/BoardGame/Poker/Poker.zip"
+  miniunzip -o "$work/ref/Poker.zip" -d "$work/ref/out" > /dev/null
+  end=$(now)
+  ref=$(calc "$end - $start")
+
+  # The launcher's worker, in the layout it expects: games lie three levels up.
+  mkdir -p "$work/run/Launcher/bin/release"
+  sync
+  start=$(now)
+  /usr/bin/time -v -o "$work/time.txt" "$bench" "$url" "$work/run/Launcher/bin/release" Poker \
+    > "$work/bench.out" 2> "$work/bench.log" || {
+    echo "the update failed:" >&2; cat "$work/bench.out" >&2; tail -5 "$work/bench.log" >&2; exit 1; }
+  end=$(now)
+  ours=$(calc "$end - $start")
+  kb=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
+
+  # Same files as the reference unpacked, package gone, script still executable.
+  diff -r "$work/ref/out" "$work/run/Poker" > /dev/null || { echo "unpacked trees differ" >&2; exit 1; }
+  [ ! -e "$work/run/Poker/Poker.zip" ] || { echo "package not deleted" >&2; exit 1; }
+  [ -x "$work/run/Poker/bin/Poker.sh" ] || { echo "execute bit lost" >&2; exit 1; }
+
+  printf 'round %d: curl+miniunzip %.2f s, update %.2f s, peak %d KiB\n' "$round" "$ref" "$ours" "$kb"
+  if [ -z "$best_ref" ] || lt "$ref" "$best_ref"; then best_ref=$ref; fi
+  if [ -z "$best_ours" ] || lt "$ours" "$best_ours"; then best_ours=$ours; fi
+  if [ "$kb" -gt "$peak_kb" ]; then peak_kb=$kb; fi
+done
+
+ratio=$(calc "$best_ours / $best_ref")
+memory_ratio=$(calc "$peak_kb * 1024 / $package_bytes")
+printf 'package            %d bytes (%s MiB)\n' "$package_bytes" "$(calc "$package_bytes / 1048576")"
+printf 'curl + miniunzip   %.2f s (best of %d)\n' "$best_ref" "$rounds"
+printf 'launcher update    %.2f s (best of %d)\n' "$best_ours" "$rounds"
+printf 'time ratio         %s (limit 1.5)\n' "$ratio"
+printf 'peak memory        %d KiB = %s x package (limit 1.3)\n' "$peak_kb" "$memory_ratio"
+
+status=0
+lt 1.5 "$ratio" && { echo "FAIL: update slower than 1.5x"; status=1; }
+lt 1.3 "$memory_ratio" && { echo "FAIL: peak memory above 1.3x"; status=1; }
+[ $status = 0 ] && echo "within both limits"
+exit $status

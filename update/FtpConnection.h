@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+class FtpConnectionDelegate;
+class FtpNode;
+
+// The libcurl easy handle of one update run and the delegate told about transfers. Held
+// by value in FtpThread and used only on its worker thread.
+class FtpConnection {
+public:
+    // A download reaches the delegate in pieces of about this size, so a package of any
+    // size streams to disk through a small buffer.
+    static constexpr std::size_t pieceSize = 1024 * 1024;
+
+    explicit FtpConnection(FtpConnectionDelegate* delegate = nullptr);
+    ~FtpConnection();
+    FtpConnection(const FtpConnection&) = delete;
+    FtpConnection& operator=(const FtpConnection&) = delete;
+
+    // Creates the easy handle (false when libcurl cannot); close() cleans it up.
+    bool open();
+    void close();
+    bool isOpen() const { return handle != nullptr; }
+
+    // Names-only listing of the folder at url (which ends in "/"). On success the
+    // delegate's onListReceived gets the reply; false when the transfer failed.
+    bool list(const std::string& url, FtpNode* node, const std::string& relPath, std::string& out);
+    // Whole-file download of url, received into out. The delegate's onFileReceived gets
+    // the bytes in order, a piece whenever out holds pieceSize bytes and the rest once the
+    // transfer has succeeded. False when the transfer failed or was aborted: the pieces
+    // handed on so far are then not a whole file.
+    bool download(const std::string& url, const std::string& relPath, std::string& out);
+    // Ends the running download from inside a delegate call (its file cannot be written).
+    void abortTransfer() { aborted = true; }
+
+    // Why the last transfer failed (empty after a success).
+    const std::string& errorString() const { return error; }
+
+    // How long to wait for a connection, and how long a transfer may move less than one
+    // byte per second (or the server keep a reply back) before it is given up; both in
+    // seconds, for every transfer started afterwards.
+    static void setTimeouts(long connectSeconds, long stallSeconds);
+
+    // libcurl's write callback: appends to the string being received.
+    static std::size_t append(char* data, std::size_t size, std::size_t count, void* connection);
+    // libcurl's progress callback: passes the figures on while a download runs, and
+    // aborts the transfer when the worker thread has been asked to stop.
+    static int progress(void* connection, double dltotal, double dlnow, double ultotal,
+                        double ulnow);
+
+private:
+    bool perform(const std::string& url);
+
+    void* handle = nullptr; // CURL*
+    FtpConnectionDelegate* delegate;
+    std::string* target = nullptr;         // string the running transfer appends to
+    const std::string* filePath = nullptr; // relative path of the running download
+    bool aborted = false;
+    std::string error;
+    char errorBuffer[256] = {};
+};

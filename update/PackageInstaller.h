@@ -1,0 +1,30 @@
+#pragma once
+
+#include <atomic>
+#include <string>
+
+// Unpacks a game's package "../../../<game>/<game>.zip" into the game's folder and
+// deletes it once every entry is in place. Runs on the update worker (FtpThread::install)
+// and publishes entries as total/current for the progress panel.
+class PackageInstaller {
+public:
+    PackageInstaller(const std::string& gameName, std::atomic<int>& total,
+                     std::atomic<int>& current);
+
+    // True when the package was unpacked in full and deleted, or when there is none. On
+    // false the package stays for inspection and no entry is left half written.
+    bool run();
+
+    // Whether an entry name stays inside the game folder: not absolute, no drive letter,
+    // no ".." component (either slash counts as a separator).
+    static bool isSafeEntryName(const std::string& name);
+
+private:
+    bool checkNames(void* zip, unsigned long long entries);
+    bool extractFile(void* zip, const std::string& name, unsigned long versionMadeBy,
+                     unsigned long externalAttributes);
+
+    std::string gameName;
+    std::atomic<int>& total;
+    std::atomic<int>& current;
+};
