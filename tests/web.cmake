@@ -1,1 +1,2 @@
 add_qt_test(TestRequestJson utility)
+add_qt_test(TestWebViews widgets)

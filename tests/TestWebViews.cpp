@@ -1,0 +1,141 @@
+#include <QtTest>
+#include <QWebPage>
+#include <QWebView>
+
+#include "HttpTestServer.h"
+#include "InfoView.h"
+#include "NoticeView.h"
+#include "PayView.h"
+#include "XmlServerParser.h"
+
+using testsupport::HttpTestServer;
+
+// The three operator pages inside the window, against a real HTTP server on loopback.
+class TestWebViews : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void fixedAddresses_data();
+    void fixedAddresses();
+    void selectionKeepsPage_data();
+    void selectionKeepsPage();
+    void paymentPost_data();
+    void paymentPost();
+    void paymentWhileSelected();
+
+private:
+    static void selectAll(QWebView* view) {
+        view->setHtml("<p>some text the player marked</p>");
+        view->page()->triggerAction(QWebPage::SelectAll);
+    }
+    std::unique_ptr<HttpTestServer> server;
+    QString web;
+};
+
+void TestWebViews::initTestCase() {
+    server = std::make_unique<HttpTestServer>();
+    QVERIFY(server->listen(QHostAddress::LocalHost));
+    web = QString("http://127.0.0.1:%1").arg(server->port());
+    utility::XmlServerParser::getInstance()->parse(
+        QString("<servers><web url=\"%1\"/></servers>").arg(web).toUtf8());
+}
+
+void TestWebViews::init() {
+    server->setHandler([](const HttpTestServer::Request& request) {
+        HttpTestServer::Response response;
+        response.contentType = "text/html; charset=utf-8";
+        response.body = "<html><body>page " + request.target + "</body></html>";
+        response.status = request.target.startsWith("/missing") ? 404 : 200;
+        return response;
+    });
+}
+
+void TestWebViews::fixedAddresses_data() {
+    QTest::addColumn<bool>("notice");
+    QTest::addColumn<QByteArray>("target");
+    QTest::newRow("notice view") << true << QByteArray("/customer?is_mobile=y");
+    QTest::newRow("info view") << false << QByteArray("/community/bList/notice?is_mobile=y");
+}
+
+void TestWebViews::fixedAddresses() {
+    QFETCH(bool, notice);
+    QFETCH(QByteArray, target);
+    QWidget window;
+    NoticeView noticeView(&window);
+    InfoView infoView(&window);
+    const int before = server->requests().size();
+    QCOMPARE(notice ? NoticeView::pageAddress() : InfoView::pageAddress(), web + target);
+    notice ? noticeView.loadPage() : infoView.loadPage();
+    QTRY_COMPARE(server->requests().size(), before + 1);
+    QCOMPARE(server->requests().last().method, QByteArray("GET"));
+    QCOMPARE(server->requests().last().target, target);
+    QCOMPARE((notice ? noticeView.webView : infoView.webView)->size(), QSize(1024, 611));
+}
+
+void TestWebViews::selectionKeepsPage_data() {
+    QTest::addColumn<bool>("selected");
+    QTest::newRow("nothing selected loads again") << false;
+    QTest::newRow("selection keeps the page") << true;
+}
+
+void TestWebViews::selectionKeepsPage() {
+    QFETCH(bool, selected);
+    NoticeView view(nullptr);
+    if (selected) {
+        selectAll(view.webView);
+        QVERIFY(view.webView->hasSelection());
+    }
+    const int before = server->requests().size();
+    view.loadPage();
+    if (selected) {
+        QTest::qWait(300);
+        QCOMPARE(server->requests().size(), before);
+        QVERIFY(view.webView->hasSelection());
+    } else {
+        QTRY_COMPARE(server->requests().size(), before + 1);
+    }
+}
+
+void TestWebViews::paymentPost_data() {
+    QTest::addColumn<QString>("path");
+    QTest::newRow("page answers") << "/charge/cash";
+    QTest::newRow("page is an error") << "/missing/cash";
+}
+
+// The form goes out as posted, and postPage returns only once that reply has finished,
+// an error reply included.
+void TestWebViews::paymentPost() {
+    QFETCH(QString, path);
+    PayView view(nullptr);
+    QUrlQuery form;
+    form.addQueryItem("userid", "demo");
+    form.addQueryItem("pass", "ZmU4ZmU4ZmU4ZmU4ZmU4ZmU4ZmU4ZmU4ZmU4ZmU4ZmU4ZmU4==");
+    form.addQueryItem("is_mobile", "y");
+    const int before = server->requests().size();
+    view.postPage(QUrl(web + path), form);
+    QCOMPARE(server->requests().size(), before + 1);
+    const HttpTestServer::Request& seen = server->requests().last();
+    QCOMPARE(seen.method, QByteArray("POST"));
+    QCOMPARE(seen.target, path.toUtf8());
+    QCOMPARE(seen.headers.value("content-type"),
+             QByteArray("application/x-www-form-urlencoded; charset=utf-8"));
+    QCOMPARE(seen.body, QByteArray("userid=demo&pass=ZmU4ZmU4ZmU4ZmU4ZmU4ZmU4ZmU4ZmU4ZmU4ZmU4Zm"
+                                   "U4ZmU4==&is_mobile=y"));
+}
+
+void TestWebViews::paymentWhileSelected() {
+    PayView view(nullptr);
+    selectAll(view.webView);
+    const int before = server->requests().size();
+    QElapsedTimer timer;
+    timer.start();
+    view.postPage(QUrl(web + "/charge/cash"), QUrlQuery("userid=demo"));
+    QVERIFY(timer.elapsed() < 1000);
+    QTest::qWait(200);
+    QCOMPARE(server->requests().size(), before);
+}
+
+QTEST_MAIN(TestWebViews)
+#include "TestWebViews.moc"

@@ -1,0 +1,42 @@
+#include "PayView.h"
+
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkRequest>
+#include <QTimer>
+#include <QWebPage>
+#include <QWebView>
+
+#include "RequestJson.h"
+
+PayView::PayView(QWidget* parent) : QWidget(parent) {
+    webView = new QWebView(this);
+    webView->show();
+    webView->resize(1024, 611);
+    webView->move(0, 0);
+}
+
+void PayView::postPage(const QUrl& url, const QUrlQuery& form) {
+    if (webView->hasSelection()) {
+        return;
+    }
+    QEventLoop loop;
+    QNetworkRequest request(url);
+    request.setHeader(QNetworkRequest::ContentTypeHeader,
+                      "application/x-www-form-urlencoded; charset=utf-8");
+    // Wait for the first reply of the page's own manager after the load, for the length
+    // of this call only. A load that never reaches the network (a malformed address)
+    // must not keep the window waiting, hence the time limit.
+    const QMetaObject::Connection connection =
+        connect(webView->page()->networkAccessManager(), SIGNAL(finished(QNetworkReply*)), &loop,
+                SLOT(quit()));
+    QTimer::singleShot(kWaitLimitMs, &loop, SLOT(quit()));
+    webView->load(request, QNetworkAccessManager::PostOperation,
+                  utility::RequestJson::formBody(form));
+    loop.exec();
+    disconnect(connection);
+}
+
+void PayView::reload() {
+    webView->reload();
+}
