@@ -51,12 +51,12 @@ void TestRequestJson::formBody_data() {
                                  << QByteArray("c=dXNlcmlkPWRlbW8+Lz8/Pw==");
     QTest::newRow("order kept") << Pairs{{"userid", "demo"}, {"pass", "YWJj"}, {"is_mobile", "y"}}
                                 << QByteArray("userid=demo&pass=YWJj&is_mobile=y");
-    QTest::newRow("ampersand escaped") << Pairs{{"userid", "a&b"}, {"is_mobile", "n"}}
-                                       << QByteArray("userid=a%26b&is_mobile=n");
-    QTest::newRow("lone percent escaped") << Pairs{{"userid", "100%"}}
-                                          << QByteArray("userid=100%25");
-    QTest::newRow("non-ASCII as UTF-8") << Pairs{{"userid", "김철수"}}
-                                        << QString("userid=김철수").toUtf8();
+    QTest::newRow("ampersand escaped")
+        << Pairs{{"userid", "a&b"}, {"is_mobile", "n"}} << QByteArray("userid=a%26b&is_mobile=n");
+    QTest::newRow("lone percent escaped")
+        << Pairs{{"userid", "100%"}} << QByteArray("userid=100%25");
+    QTest::newRow("non-ASCII as UTF-8")
+        << Pairs{{"userid", "김철수"}} << QString("userid=김철수").toUtf8();
 }
 
 void TestRequestJson::formBody() {
@@ -96,12 +96,11 @@ void TestRequestJson::replies_data() {
     const QByteArray object = QString("{\"status\":\"OK\",\"nick\":\"철수\"}").toUtf8();
     const QByteArray compact = QJsonDocument::fromJson(object).toJson(QJsonDocument::Compact);
     QTest::newRow("Base64 JSON, encoded") << true << 200 << object.toBase64() << true << compact;
-    QTest::newRow("Base64 JSON, plain") << false << 200 << object.toBase64() << true
-                                        << QByteArray();
+    QTest::newRow("Base64 JSON, plain")
+        << false << 200 << object.toBase64() << true << QByteArray();
     QTest::newRow("plain JSON, plain") << false << 200 << object << true << compact;
-    QTest::newRow("Base64 with line breaks") << true << 200
-                                             << object.toBase64().insert(8, "\r\n") << true
-                                             << compact;
+    QTest::newRow("Base64 with line breaks")
+        << true << 200 << object.toBase64().insert(8, "\r\n") << true << compact;
     QTest::newRow("empty body, encoded") << true << 200 << QByteArray() << true << QByteArray();
     QTest::newRow("empty body, plain") << false << 200 << QByteArray() << true << QByteArray();
     QTest::newRow("not JSON") << false << 200 << QByteArray("<html>") << true << QByteArray();

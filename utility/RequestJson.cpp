@@ -11,7 +11,9 @@ namespace utility {
 
 RequestJson::RequestJson(QWidget* parent) : QWidget(parent) {}
 
-RequestJson::~RequestJson() { delete doc; }
+RequestJson::~RequestJson() {
+    delete doc;
+}
 
 QByteArray RequestJson::formBody(const QUrlQuery& form) {
     // QUrlQuery escapes "=" inside values as "%3D"; the first "=" of a pair is the only

@@ -38,7 +38,9 @@ bool HttpTestServer::listen(const QHostAddress& address, quint16 port) {
     return server->listen(address, port);
 }
 
-quint16 HttpTestServer::port() const { return server->serverPort(); }
+quint16 HttpTestServer::port() const {
+    return server->serverPort();
+}
 
 void HttpTestServer::onConnection() {
     while (QTcpSocket* socket = server->nextPendingConnection()) {
@@ -96,8 +98,8 @@ void HttpTestServer::onReadable(QTcpSocket* socket) {
 }
 
 void HttpTestServer::answer(QTcpSocket* socket, const Response& response) {
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " " +
-                      reason(response.status) + "\r\n";
+    QByteArray head =
+        "HTTP/1.1 " + QByteArray::number(response.status) + " " + reason(response.status) + "\r\n";
     head += "Content-Type: " + response.contentType + "\r\n";
     head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
     if (response.status == 302) {

@@ -21,7 +21,7 @@ class HttpTestServer : public QObject {
 public:
     struct Request {
         QByteArray method;
-        QByteArray target; // path and query as sent
+        QByteArray target;                    // path and query as sent
         QMap<QByteArray, QByteArray> headers; // names in lower case
         QByteArray body;
     };
