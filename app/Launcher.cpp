@@ -3,6 +3,13 @@
 #include <functional>
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMenuBar>
 #include <QMetaObject>
 #include <QPoint>
@@ -12,16 +19,71 @@
 #include <QToolBar>
 
 #include "BottomMenu.h"
+#include "CompareVersion.h"
+#include "FtpDownloadView.h"
+#include "GameProgram.h"
 #include "GameView.h"
+#include "InfoView.h"
 #include "LoginView.h"
+#include "MessageDialog.h"
+#include "NoticeView.h"
+#include "PayView.h"
+#include "RequestJson.h"
 #include "ResourceArchive.h"
+#include "SaveData.h"
 #include "TopMenuLayout.h"
+#include "XmlMsgParser.h"
+#include "XmlServerParser.h"
+#include "ZVButtonToggle.h"
 
 namespace {
 // This module's archive reader; the window itself reads nothing through it.
 ResourceArchive* const archiveReader = ResourceArchive::openDefault();
 
 constexpr int kRefreshInterval = 1000;
+const char kLoginCodeKey[] = "K4T7W2N9Q1X5M8P3";
+
+// The four games by game index.
+struct Game {
+    const char* versionKey;
+    const char* folder;  // under "../../../", locally and on the update server
+    const char* program; // inside the folder
+};
+const Game kGames[4] = {
+    {"pokerVer", "Poker", "Poker.exe"},
+    {"matgoVer", "Matgo", "matgo.exe"},
+    {"hongsipVer", "Hongsip", "Hongsip.exe"},
+    {"majakVer", "Majong", "majong.exe"},
+};
+
+QString gameFolder(const QString& name) {
+    return "../../../" + name;
+}
+
+QByteArray md5Hex(const QByteArray& data) {
+    return QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex();
+}
+
+QString message(int id) {
+    return utility::XmlMsgParser::getInstance()->message(id);
+}
+
+QString webAddress() {
+    return QString::fromLatin1(utility::XmlServerParser::getInstance()->webUrl().c_str());
+}
+
+// Counts an open request or message box of the window for as long as it lives.
+class BusyScope {
+public:
+    explicit BusyScope(int& counter) : counter(counter) { ++counter; }
+    ~BusyScope() { --counter; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    int& counter;
+};
+
 } // namespace
 
 void Launcher::Form::setupUi(QMainWindow* window) {
@@ -86,9 +148,16 @@ Launcher::Launcher(QWidget* parent) : QMainWindow(parent) {
     gameView->setCallback(2, std::bind(&Launcher::startHongsip, this, _1, _2));
     gameView->setCallback(3, std::bind(&Launcher::startMajong, this, _1, _2));
 
-    // The notice, payment and information pages take the next three places, at
-    // (0, 79) and 1024 x 611, hidden; until they exist their slots stay empty.
-    pages = {gameView, nullptr, nullptr, nullptr};
+    noticeView = new NoticeView(this);
+    payView = new PayView(this);
+    infoView = new InfoView(this);
+    for (QWidget* page : {static_cast<QWidget*>(noticeView), static_cast<QWidget*>(payView),
+                          static_cast<QWidget*>(infoView)}) {
+        page->resize(1024, 611);
+        page->move(0, 79);
+        page->hide();
+    }
+    pages = {gameView, noticeView, payView, infoView};
 
     bottomMenu = new BottomMenu(this);
     bottomMenu->setObjectName("bottomMenu");
@@ -98,7 +167,12 @@ Launcher::Launcher(QWidget* parent) : QMainWindow(parent) {
     bottomMenu->setCallback(0, std::bind(&Launcher::onRefresh, this, _1, _2));
     bottomMenu->setCallback(2, std::bind(&Launcher::onFreeCoin, this, _1, _2));
 
-    // The download window (392 x 192 at (316, 288), hidden) comes here.
+    downloadView = new FtpDownloadView(this);
+    downloadView->setObjectName("downloadView");
+    downloadView->resize(392, 192);
+    downloadView->move(316, 288);
+    downloadView->setFinishedCallback(std::bind(&Launcher::onDownloadFinished, this, _1));
+    downloadView->hide();
 
     loginView = new LoginView(this);
     loginView->setObjectName("loginView");
@@ -114,41 +188,124 @@ Launcher::Launcher(QWidget* parent) : QMainWindow(parent) {
     bottomMenu->setActive(false);
     gameView->setActive(false);
 
-    // The web request object comes last.
+    request = new utility::RequestJson(this);
+
+    // A game that cannot be started never reports finished(); without this the window
+    // would stay inert for good. Its output goes to ours instead of pipes nobody reads.
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    connect(process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) {
+            launchFailed();
+        }
+    });
 }
 
 Launcher::~Launcher() {
     // Deleting the process ends a game that is still running.
+    // The error handler must not run for a game killed here.
+    process->disconnect(this);
     delete process;
     delete timer;
     delete topMenu;
     delete gameView;
+    delete noticeView;
+    delete payView;
+    delete infoView;
     delete bottomMenu;
+    delete downloadView;
     delete loginView;
+    delete request;
 }
 
 void Launcher::processStart() {}
 
 void Launcher::processFinished(int exitCode) {
-    Q_UNUSED(exitCode);
+    // Exit code 1 is a game that ended normally and so is current.
+    const int game = gameView->currentGame;
+    if (exitCode == 1 && game >= 0 && game < 4) {
+        const QString* versions[4] = {&pokerVer, &matgoVer, &hongsipVer, &majakVer};
+        utility::SaveData::getInstance()->setVersion(kGames[game].versionKey, *versions[game]);
+    }
+    setControlsActive(true);
+    gameView->currentGame = 4;
 }
 
 void Launcher::update() {
-    if (loggedIn) {
+    if (loggedIn && busy == 0) {
         requestLogin();
     }
 }
 
+QByteArray Launcher::loginBody(const QString& id, const QString& password) {
+    const QByteArray passwordDigest = md5Hex(password.toUtf8());
+    QByteArray body = "userid=" + id.toUtf8() + "&pass=" + passwordDigest + "&is_mobile=n";
+    const QByteArray code =
+        md5Hex((id + kLoginCodeKey + QString::fromLatin1(passwordDigest)).toUtf8());
+    return body + "&code=" + code;
+}
+
 bool Launcher::requestLogin() {
-    return false;
+    BusyScope scope(busy);
+    loginId = loginView->userId();
+    loginPassword = loginView->password();
+    const QUrl url(webAddress() + ":2356/webclient/qzclient");
+    QUrlQuery form;
+    form.addQueryItem("c", QString::fromLatin1(loginBody(loginId, loginPassword).toBase64()));
+
+    if (!request->postEncoded(url, form)) {
+        // A refresh that fails keeps the old data and says nothing.
+        if (!loggedIn) {
+            MessageDialog::show(message(204));
+        }
+        return false;
+    }
+    const QJsonObject reply = request->document()->object();
+    if (reply.value("status").toString() != "OK") {
+        MessageDialog::show(message(100));
+        return false;
+    }
+    applyLogin(reply);
+    return true;
+}
+
+void Launcher::applyLogin(const QJsonObject& reply) {
+    const QJsonObject versions = reply.value("versionInfo").toObject();
+    pokerVer = versions.value("pokerVer").toString();
+    hongsipVer = versions.value("hongsipVer").toString();
+    majakVer = versions.value("majakVer").toString();
+    matgoVer = versions.value("matgoVer").toString();
+
+    const QJsonObject counts = reply.value("connUserInfo").toObject();
+    gameView->setConnCount(0, counts.value("pokerConnCnt").toString());
+    gameView->setConnCount(2, counts.value("hongsipConnCnt").toString());
+    gameView->setConnCount(1, counts.value("matgoConnCnt").toString());
+    gameView->setConnCount(3, counts.value("majakConnCnt").toString());
+
+    const QJsonObject user = reply.value("userInfo").toObject();
+    bottomMenu->setNick(user.value("nick").toString());
+    bottomMenu->setCoin(user.value("coin").toString());
+
+    QString notice;
+    for (const QJsonValue& value : reply.value("notices").toArray()) {
+        const QJsonObject item = value.toObject();
+        if (!notice.isEmpty()) {
+            notice += ", ";
+        }
+        notice += item.value("subject").toString() + ":" + item.value("contents").toString();
+    }
+    bottomMenu->setNotice(notice);
 }
 
 void Launcher::hideAllPages() {
     for (QWidget* page : pages) {
-        if (page != nullptr) {
-            page->hide();
-        }
+        page->hide();
     }
+}
+
+void Launcher::setControlsActive(bool active) {
+    topMenu->setActive(active);
+    bottomMenu->setActive(active);
+    gameView->setActive(active);
 }
 
 void Launcher::onMinimize(QPushButton*, int state) {
@@ -177,6 +334,8 @@ void Launcher::onShowNotice(QPushButton*, int state) {
         return;
     }
     hideAllPages();
+    noticeView->show();
+    noticeView->loadPage();
     currentPage = 1;
 }
 
@@ -185,6 +344,8 @@ void Launcher::onShowInfo(QPushButton*, int state) {
         return;
     }
     hideAllPages();
+    infoView->show();
+    infoView->loadPage();
     currentPage = 3;
 }
 
@@ -192,8 +353,21 @@ void Launcher::onRefresh(QPushButton*, int state) {
     if (state != 1) {
         return;
     }
-    if (currentPage < 1 || currentPage > 3) {
-        requestLogin();
+    switch (currentPage) {
+    case 1:
+        noticeView->reload();
+        break;
+    case 2:
+        payView->reload();
+        break;
+    case 3:
+        infoView->reload();
+        break;
+    default:
+        if (busy == 0) {
+            requestLogin();
+        }
+        break;
     }
 }
 
@@ -201,22 +375,162 @@ void Launcher::onMoveWindow(const QPoint& offset) {
     move(pos() + offset);
 }
 
-void Launcher::onShowCharge(QPushButton*, int) {}
+void Launcher::onShowCharge(QPushButton*, int state) {
+    if (state != 1 || currentPage == 2) {
+        return;
+    }
+    loginId = loginView->userId();
+    loginPassword = loginView->password();
+    // The page gets the Base64 of the password's digest, never the password.
+    const QByteArray pass = md5Hex(loginPassword.toUtf8()).toBase64();
+    QUrlQuery form;
+    form.addQueryItem("userid", loginId);
+    form.addQueryItem("pass", QString::fromLatin1(pass));
+    form.addQueryItem("is_mobile", "y");
+    hideAllPages();
+    payView->show();
+    payView->postPage(QUrl(webAddress() + "/charge/cash"), form);
+    currentPage = 2;
+}
 
-void Launcher::onFreeCoin(QPushButton*, int) {}
+void Launcher::onFreeCoin(QPushButton*, int state) {
+    if (state != 1 || busy > 0) {
+        return;
+    }
+    BusyScope scope(busy);
+    QUrlQuery form;
+    form.addQueryItem("userid", loginId);
+    form.addQueryItem("is_mobile", "n");
+    if (!request->post(QUrl(webAddress() + "/charge/freeCoin?"), form)) {
+        return;
+    }
+    const QJsonObject reply = request->document()->object();
+    MessageDialog::show(reply.value("msg").toString());
+}
 
-void Launcher::onLogin(QPushButton*, int) {}
+void Launcher::onLogin(QPushButton*, int state) {
+    if (state != 1) {
+        return;
+    }
+    loginView->hide();
+    if (!requestLogin()) {
+        loggedIn = false;
+        loginView->show();
+        return;
+    }
+    loggedIn = true;
+    setControlsActive(true);
+    utility::SaveData* saved = utility::SaveData::getInstance();
+    if (saved->isSave()) {
+        saved->setUser(loginView->userId(), loginView->password());
+    }
+    saved->save();
+}
 
-void Launcher::onRegist(QPushButton*, int) {}
+void Launcher::onRegist(QPushButton*, int state) {
+    if (state == 1) {
+        QDesktopServices::openUrl(QUrl(webAddress() + "/member/regist"));
+    }
+}
 
-void Launcher::onSaveLogin(QPushButton*, int) {}
+// The remember box reports 1 when ticked and 0 when unticked. Both are taken: a player
+// who unticks it must not have the password remembered at the next login.
+void Launcher::onSaveLogin(QPushButton* button, int state) {
+    auto* toggle = qobject_cast<ZVButtonToggle*>(button);
+    if (toggle == nullptr || (state != 0 && state != 1)) {
+        return;
+    }
+    utility::SaveData* saved = utility::SaveData::getInstance();
+    if (toggle->isOn()) {
+        saved->setUser(loginView->userId(), loginView->password());
+    }
+    saved->setIsSave(toggle->isOn());
+}
 
-void Launcher::startPoker(QPushButton*, int) {}
+void Launcher::startPoker(QPushButton*, int state) {
+    if (state == 1) {
+        startGame(0);
+    }
+}
 
-void Launcher::startMatgo(QPushButton*, int) {}
+void Launcher::startMatgo(QPushButton*, int state) {
+    if (state == 1) {
+        startGame(1);
+    }
+}
 
-void Launcher::startHongsip(QPushButton*, int) {}
+void Launcher::startHongsip(QPushButton*, int state) {
+    if (state == 1) {
+        startGame(2);
+    }
+}
 
-void Launcher::startMajong(QPushButton*, int) {}
+void Launcher::startMajong(QPushButton*, int state) {
+    if (state == 1) {
+        startGame(3);
+    }
+}
 
-void Launcher::onDownloadFinished(const std::string&) {}
+void Launcher::startGame(int game) {
+    setControlsActive(false);
+    gameView->currentGame = game;
+    const QString* versions[4] = {&pokerVer, &matgoVer, &hongsipVer, &majakVer};
+    const QString installed = utility::SaveData::getInstance()->getVersion(kGames[game].versionKey);
+    const int newer = compareVersion(installed, *versions[game]);
+    if (newer == 1 || newer == 2) {
+        {
+            BusyScope scope(busy);
+            MessageDialog::show(message(203));
+        }
+        downloadView->show();
+        downloadView->start(game);
+        return;
+    }
+    const QString folder = kGames[game].folder;
+    if (GameProgram::locate(gameFolder(folder), kGames[game].program).isEmpty()) {
+        downloadView->show();
+        downloadView->start(game);
+        return;
+    }
+    launch(folder, kGames[game].program);
+}
+
+void Launcher::onDownloadFinished(const std::string& name) {
+    if (name.empty()) {
+        downloadView->hide();
+        setControlsActive(true);
+        gameView->currentGame = 4;
+        BusyScope scope(busy);
+        MessageDialog::show(message(204));
+        return;
+    }
+    const int game = gameView->currentGame;
+    if (game >= 0 && game < 4) {
+        const QString* versions[4] = {&pokerVer, &matgoVer, &hongsipVer, &majakVer};
+        utility::SaveData::getInstance()->setVersion(kGames[game].versionKey, *versions[game]);
+    }
+    utility::SaveData::getInstance()->save();
+    downloadView->hide();
+    const QString folder = QString::fromUtf8(name.c_str());
+    launch(folder, folder + ".exe");
+}
+
+void Launcher::launch(const QString& folder, const QString& program) {
+    const QString path = GameProgram::locate(gameFolder(folder), program);
+    if (path.isEmpty()) {
+        launchFailed();
+        return;
+    }
+    // Started by its full path in its own folder: the child inherits that folder as its
+    // working directory, and our own stays as it is.
+    process->setWorkingDirectory(QFileInfo(gameFolder(folder)).absoluteFilePath());
+    process->start(QFileInfo(path).absoluteFilePath(), {loginId, loginPassword},
+                   QIODevice::ReadWrite);
+}
+
+void Launcher::launchFailed() {
+    setControlsActive(true);
+    gameView->currentGame = 4;
+    BusyScope scope(busy);
+    MessageDialog::show(message(204));
+}

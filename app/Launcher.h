@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include <QByteArray>
 #include <QMainWindow>
 #include <QString>
 
@@ -13,6 +14,7 @@ class InfoView;
 class LoginView;
 class NoticeView;
 class PayView;
+class QJsonObject;
 class QMenuBar;
 class QPoint;
 class QProcess;
@@ -35,6 +37,10 @@ public:
     explicit Launcher(QWidget* parent = nullptr);
     ~Launcher() override;
 
+    // The login body before its Base64 wrapping: the id as typed, the MD5 of the
+    // password and a code digest over both, never the password itself.
+    static QByteArray loginBody(const QString& id, const QString& password);
+
 public slots:
     void processStart();
     void processFinished(int exitCode);
@@ -56,6 +62,14 @@ private:
 
     bool requestLogin();
     void hideAllPages();
+    void setControlsActive(bool active);
+    // A game button: update first when the game is behind or missing, else start it.
+    void startGame(int game);
+    // Starts `program` inside the game folder "../../../<folder>" with the login as its
+    // two arguments; false (controls active again, message 204) when it cannot start.
+    void launch(const QString& folder, const QString& program);
+    void launchFailed();
+    void applyLogin(const QJsonObject& reply);
 
     void onMinimize(QPushButton* button, int state);
     void onExit(QPushButton* button, int state);
@@ -96,6 +110,10 @@ private:
     QString loginId;
     QString loginPassword;
     bool loggedIn = false;
+    // Requests and message boxes of the window that are still open. The refresh is
+    // skipped while any is, so at most one request is in flight and a refusing server
+    // cannot stack one box per second.
+    int busy = 0;
 
     friend class TestLauncherWindow;
 };

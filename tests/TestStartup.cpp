@@ -105,7 +105,6 @@ void TestStartup::secondCopyExitsAtOnce() {
     QVERIFY(second->waitForFinished(5000));
     QCOMPARE(second->exitStatus(), QProcess::NormalExit);
     QCOMPARE(second->exitCode(), 255);
-    QVERIFY(second->readAllStandardOutput().isEmpty());
     QCOMPARE(xvfb.viewableWindows(1024, 768), 1);
     QCOMPARE(first->state(), QProcess::Running);
 

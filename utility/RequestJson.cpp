@@ -9,7 +9,11 @@
 
 namespace utility {
 
-RequestJson::RequestJson(QWidget* parent) : QWidget(parent) {}
+RequestJson::RequestJson(QWidget* parent) : QWidget(parent) {
+    // No visual role: kept hidden so it never covers what lies under it in the window.
+    hide();
+    setAttribute(Qt::WA_DontShowOnScreen);
+}
 
 RequestJson::~RequestJson() {
     delete doc;

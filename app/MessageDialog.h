@@ -1,0 +1,17 @@
+#pragma once
+
+#include <functional>
+
+#include <QString>
+
+// The launcher's modal message boxes: no parent, one OK button, a catalogue text. Every
+// box the main window opens goes through here, so tests can answer them instead.
+class MessageDialog {
+public:
+    using Handler = std::function<void(const QString& text)>;
+
+    // Shows the box and returns when it is closed (OK is its only answer).
+    static void show(const QString& text);
+    // Replaces the box by `handler` (an empty handler restores the box).
+    static void setHandler(Handler handler);
+};
