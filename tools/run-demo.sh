@@ -76,12 +76,25 @@ start_service ftp /usr/bin/python3 "$root/tools/operator/ftp_server.py" \
 workdir="$build/run/Launcher/bin/release"
 echo "run-demo: log in as demo / demo1234 (see README for more accounts)"
 if [ $headless -eq 1 ]; then
-  xvfb-run -a -s "-screen 0 1280x900x24" bash -c '
+  # Under Xvfb: the first look, then a login as the demo player typed into the dialog.
+  xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+    set -u
     cd "$1" && "$2" & launcher=$!
     sleep 4
     import -window root "$3"
+    dialog=$(xdotool search --name "Log in" | head -n 1)
+    if [ -n "$dialog" ]; then
+      eval "$(xdotool getwindowgeometry --shell "$dialog")"
+      xdotool mousemove $((X + 265)) $((Y + 85)) click 1
+      xdotool type --delay 30 demo
+      xdotool mousemove $((X + 265)) $((Y + 130)) click 1
+      xdotool type --delay 30 demo1234
+      xdotool mousemove $((X + 475)) $((Y + 105)) mousedown 1 sleep 0.2 mouseup 1
+      sleep 4
+      import -window root "${3%.png}-logged-in.png"
+    fi
     kill $launcher; wait $launcher 2>/dev/null || true' _ "$workdir" "$build/app/launcher" "$shot"
-  echo "run-demo: screenshot written to $shot"
+  echo "run-demo: screenshots written to $shot and ${shot%.png}-logged-in.png"
 else
   (cd "$workdir" && "$build/app/launcher") || true
 fi
