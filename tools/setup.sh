@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config clang
   qtbase5-dev libqt5webkit5-dev qtbase5-dev-tools
   libcurl4-openssl-dev libminizip-dev minizip zlib1g-dev
-  python3-pyftpdlib
+  python3-pyftpdlib python3-xlib
   openssl libssl-dev unzip zip curl
   xvfb xauth imagemagick x11-utils xdotool iproute2 util-linux
   fonts-nanum
