@@ -1,28 +1,23 @@
 #include "NoticeView.h"
 
-#include <QUrl>
 #include <QWebView>
 
-#include "XmlServerParser.h"
+#include "WebPageSupport.h"
+
+namespace {
+const char kPath[] = "/customer?is_mobile=y";
+} // namespace
 
 NoticeView::NoticeView(QWidget* parent) : QWidget(parent) {
-    webView = new QWebView(this);
-    webView->show();
-    webView->resize(1024, 611);
-    webView->move(0, 0);
+    webView = createPageWebView(this);
 }
 
 QString NoticeView::pageAddress() {
-    const std::string address =
-        utility::XmlServerParser::getInstance()->webUrl() + "/customer?is_mobile=y";
-    return QString::fromUtf8(address.c_str());
+    return operatorAddress(kPath);
 }
 
 void NoticeView::loadPage() {
-    if (webView->hasSelection()) {
-        return;
-    }
-    webView->load(QUrl(pageAddress(), QUrl::TolerantMode));
+    loadOperatorPage(webView, kPath);
 }
 
 void NoticeView::reload() {

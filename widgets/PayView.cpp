@@ -8,12 +8,10 @@
 #include <QWebView>
 
 #include "RequestJson.h"
+#include "WebPageSupport.h"
 
 PayView::PayView(QWidget* parent) : QWidget(parent) {
-    webView = new QWebView(this);
-    webView->show();
-    webView->resize(1024, 611);
-    webView->move(0, 0);
+    webView = createPageWebView(this);
 }
 
 void PayView::postPage(const QUrl& url, const QUrlQuery& form) {
