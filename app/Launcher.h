@@ -116,4 +116,5 @@ private:
     int busy = 0;
 
     friend class TestLauncherWindow;
+    friend class TestLoginExchange;
 };
