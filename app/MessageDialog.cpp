@@ -15,6 +15,8 @@ void MessageDialog::show(const QString& text) {
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok);
+    // Texts may come from the web service; markup in them is shown, never rendered.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
