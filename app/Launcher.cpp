@@ -220,9 +220,10 @@ Launcher::~Launcher() {
 void Launcher::processStart() {}
 
 void Launcher::processFinished(int exitCode) {
-    // Exit code 1 is a game that ended normally and so is current.
+    // Exit code 1 is a game that ended normally and so is current. A game killed by
+    // signal 1 reports the same number, but it did not end normally.
     const int game = gameView->currentGame;
-    if (exitCode == 1 && game >= 0 && game < 4) {
+    if (exitCode == 1 && process->exitStatus() == QProcess::NormalExit && game >= 0 && game < 4) {
         const QString* versions[4] = {&pokerVer, &matgoVer, &hongsipVer, &majakVer};
         utility::SaveData::getInstance()->setVersion(kGames[game].versionKey, *versions[game]);
     }
@@ -512,7 +513,15 @@ void Launcher::onDownloadFinished(const std::string& name) {
     utility::SaveData::getInstance()->save();
     downloadView->hide();
     const QString folder = QString::fromUtf8(name.c_str());
-    launch(folder, folder + ".exe");
+    // "<Folder>.exe" and the game's program name are one file only where case does not
+    // count; here the program the direct start uses must win over a stale file whose
+    // name differs from it in case alone.
+    QString program = folder + ".exe";
+    if (game >= 0 && game < 4 &&
+        program.compare(QLatin1String(kGames[game].program), Qt::CaseInsensitive) == 0) {
+        program = kGames[game].program;
+    }
+    launch(folder, program);
 }
 
 void Launcher::launch(const QString& folder, const QString& program) {

@@ -117,4 +117,6 @@ private:
 
     friend class TestLauncherWindow;
     friend class TestLoginExchange;
+    friend class TestGameLaunch;
+    friend class TestEndToEnd;
 };
