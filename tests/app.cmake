@@ -17,3 +17,4 @@ target_compile_definitions(TestEndToEnd PRIVATE
   STANDIN_FTP_ROOT="${STANDIN_FTP_ROOT}"
   OPERATOR_TOOL_DIR="${PROJECT_SOURCE_DIR}/tools/operator")
 add_dependencies(TestEndToEnd demogames)
+add_qt_test(TestMessageDialog app)

@@ -80,8 +80,10 @@ def main(argv=None):
         args.user, "***", args.host, server.address[1]))
     print("ready", flush=True)
 
+    # The first call logs the start; later rounds run the loop alone.
+    server.serve_forever(timeout=0.2, blocking=False, handle_exit=False)
     while not stopping:
-        server.serve_forever(timeout=0.2, blocking=False, handle_exit=False)
+        server.ioloop.loop(timeout=0.2, blocking=False)
     server.close_all()
     logging.info("stopped")
     return 0
