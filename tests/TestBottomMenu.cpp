@@ -9,16 +9,14 @@
 #include <QTimer>
 
 #include "BottomMenu.h"
+#include "Pictures.h"
 #include "ResourceArchive.h"
 #include "XmlMsgParser.h"
 #include "ZVButton.h"
 
 namespace {
 
-ResourceArchive* testReader() {
-    static ResourceArchive* const reader = ResourceArchive::openDefault();
-    return reader;
-}
+using testsupport::testReader;
 
 struct Report {
     int event;

@@ -28,6 +28,7 @@
 #include "Launcher.h"
 #include "LoginView.h"
 #include "MessageDialog.h"
+#include "Pictures.h"
 #include "ResourceArchive.h"
 #include "SaveData.h"
 #include "TestSupport.h"
@@ -37,6 +38,8 @@
 #include "ZVButtonTab.h"
 
 namespace {
+
+using testsupport::testReader;
 
 // A loopback address of this test's own, so the service can take its fixed ports.
 const char kHost[] = "127.0.0.31";
@@ -66,11 +69,6 @@ void quietInstaller(QtMsgType type, const QMessageLogContext& context, const QSt
     if (previousHandler) {
         previousHandler(type, context, text);
     }
-}
-
-ResourceArchive* testReader() {
-    static ResourceArchive* const reader = ResourceArchive::openDefault();
-    return reader;
 }
 
 bool copyTree(const QString& from, const QString& to) {

@@ -8,35 +8,21 @@
 #include <QPushButton>
 
 #include "GameView.h"
+#include "Pictures.h"
 #include "ResourceArchive.h"
 #include "XmlMsgParser.h"
 #include "ZVButton.h"
 
 namespace {
 
+using testsupport::pictureOf;
+using testsupport::shownPicture;
+using testsupport::testReader;
+
 const char* const kButtons[4] = {"pokerButton", "matgoButton", "hongsipButton", "majongButton"};
 const char* const kPressed[4] = {"main/7poker_push.png", "main/gos_push.png", "main/hongs_push.png",
                                  "main/majong_push.png"};
 const QString kSuffix = QStringLiteral(" players");
-
-ResourceArchive* testReader() {
-    static ResourceArchive* const reader = ResourceArchive::openDefault();
-    return reader;
-}
-
-QImage pictureOf(const QString& path) {
-    return loadPixmap(testReader(), path).toImage().convertToFormat(QImage::Format_ARGB32);
-}
-
-QImage shownPicture(const QAbstractButton* button) {
-    if (button->icon().isNull()) {
-        return QImage();
-    }
-    return button->icon()
-        .pixmap(button->iconSize())
-        .toImage()
-        .convertToFormat(QImage::Format_ARGB32);
-}
 
 struct Report {
     int game;

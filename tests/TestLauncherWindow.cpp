@@ -17,6 +17,7 @@
 #include "GameView.h"
 #include "Launcher.h"
 #include "LoginView.h"
+#include "Pictures.h"
 #include "ResourceArchive.h"
 #include "TopMenuLayout.h"
 #include "XmlMsgParser.h"
@@ -25,10 +26,7 @@
 
 namespace {
 
-ResourceArchive* testReader() {
-    static ResourceArchive* const reader = ResourceArchive::openDefault();
-    return reader;
-}
+using testsupport::testReader;
 
 QMetaMethod methodOf(const QMetaObject& meta, const char* signature) {
     return meta.method(meta.indexOfMethod(QMetaObject::normalizedSignature(signature)));

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include "LoginView.h"
+#include "Pictures.h"
 #include "ResourceArchive.h"
 #include "SaveData.h"
 #include "XmlMsgParser.h"
@@ -25,10 +26,7 @@ Q_DECLARE_METATYPE(Users)
 
 namespace {
 
-ResourceArchive* testReader() {
-    static ResourceArchive* const reader = ResourceArchive::openDefault();
-    return reader;
-}
+using testsupport::testReader;
 
 // Puts the saved data in the given state, in memory only.
 void setSaved(bool isSave, const Users& users) {

@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
+#include "Pictures.h"
 #include "ResourceArchive.h"
 #include "TopMenuLayout.h"
 #include "XmlMsgParser.h"
@@ -17,24 +18,9 @@
 
 namespace {
 
-ResourceArchive* testReader() {
-    static ResourceArchive* const reader = ResourceArchive::openDefault();
-    return reader;
-}
-
-QImage pictureOf(const QString& path) {
-    return loadPixmap(testReader(), path).toImage().convertToFormat(QImage::Format_ARGB32);
-}
-
-QImage shownPicture(const QAbstractButton* button) {
-    if (button->icon().isNull()) {
-        return QImage();
-    }
-    return button->icon()
-        .pixmap(button->iconSize())
-        .toImage()
-        .convertToFormat(QImage::Format_ARGB32);
-}
+using testsupport::pictureOf;
+using testsupport::shownPicture;
+using testsupport::testReader;
 
 struct Report {
     int event;

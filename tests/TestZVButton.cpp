@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "Pictures.h"
 #include "ResourceArchive.h"
 #include "ZVButton.h"
 #include "ZVButtonTab.h"
@@ -16,30 +17,14 @@
 
 namespace {
 
+using testsupport::pictureOf;
+using testsupport::shownPicture;
+using testsupport::testReader;
+
 // Three distinct pictures of the archive, one per state code.
 const QString kNormal = QStringLiteral("main/7poker.png");
 const QString kPressed = QStringLiteral("main/7poker_push.png");
 const QString kHover = QStringLiteral("main/7poker_roll.png");
-
-ResourceArchive* testReader() {
-    static ResourceArchive* const reader = ResourceArchive::openDefault();
-    return reader;
-}
-
-QImage pictureOf(const QString& path) {
-    return loadPixmap(testReader(), path).toImage().convertToFormat(QImage::Format_ARGB32);
-}
-
-// The picture a button shows right now; a null image when it shows none.
-QImage shownPicture(const QAbstractButton* button) {
-    if (button->icon().isNull()) {
-        return QImage();
-    }
-    return button->icon()
-        .pixmap(button->iconSize())
-        .toImage()
-        .convertToFormat(QImage::Format_ARGB32);
-}
 
 QString pathOfCode(int code) {
     switch (code) {

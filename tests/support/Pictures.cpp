@@ -1,0 +1,29 @@
+#include "Pictures.h"
+
+#include <QAbstractButton>
+#include <QPixmap>
+
+#include "ResourceArchive.h"
+
+namespace testsupport {
+
+ResourceArchive* testReader() {
+    static ResourceArchive* const reader = ResourceArchive::openDefault();
+    return reader;
+}
+
+QImage pictureOf(const QString& path) {
+    return loadPixmap(testReader(), path).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+QImage shownPicture(const QAbstractButton* button) {
+    if (button->icon().isNull()) {
+        return QImage();
+    }
+    return button->icon()
+        .pixmap(button->iconSize())
+        .toImage()
+        .convertToFormat(QImage::Format_ARGB32);
+}
+
+} // namespace testsupport
