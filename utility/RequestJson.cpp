@@ -65,33 +65,32 @@ QByteArray RequestJson::send(const QUrl& url, const QUrlQuery& form, bool& ok) {
     return body;
 }
 
+void RequestJson::keep(const QString& json) {
+    delete doc;
+    doc = new QJsonDocument(QJsonDocument::fromJson(json.toUtf8()));
+}
+
 bool RequestJson::postEncoded(const QUrl& url, const QUrlQuery& form) {
     bool ok = false;
     const QByteArray body = send(url, form, ok);
-    if (!ok) {
-        return false;
+    if (ok) {
+        qDebug() << body;
+        const QByteArray decoded = QByteArray::fromBase64(body);
+        qDebug() << decoded;
+        const QString text = QString::fromUtf8(decoded);
+        qDebug() << text;
+        keep(text);
     }
-    delete doc;
-    doc = new QJsonDocument;
-    qDebug() << body;
-    const QByteArray decoded = QByteArray::fromBase64(body);
-    qDebug() << decoded;
-    const QString text = QString::fromUtf8(decoded);
-    qDebug() << text;
-    *doc = QJsonDocument::fromJson(text.toUtf8());
-    return true;
+    return ok;
 }
 
 bool RequestJson::post(const QUrl& url, const QUrlQuery& form) {
     bool ok = false;
     const QByteArray body = send(url, form, ok);
-    if (!ok) {
-        return false;
+    if (ok) {
+        keep(QString::fromUtf8(body));
     }
-    delete doc;
-    doc = new QJsonDocument;
-    *doc = QJsonDocument::fromJson(QString::fromUtf8(body).toUtf8());
-    return true;
+    return ok;
 }
 
 } // namespace utility

@@ -41,6 +41,8 @@ private:
     // Sends the form and waits; the body of a reply without network error, or a null
     // array on failure.
     QByteArray send(const QUrl& url, const QUrlQuery& form, bool& ok);
+    // Replaces the kept document by the one parsed from `json` (null when it is not JSON).
+    void keep(const QString& json);
 
     QJsonDocument* doc = nullptr;
     int timeoutMs = kDefaultTimeoutMs;
