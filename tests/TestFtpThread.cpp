@@ -121,22 +121,11 @@ QString TestFtpThread::game(const QString& rel) const {
 }
 
 QByteArray TestFtpThread::read(const QString& path) const {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    return testsupport::readOrMissing(path);
 }
 
 QStringList TestFtpThread::treeOutsideGame() const {
-    QStringList out;
-    QDirIterator it(tmp->path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        if (!path.startsWith(game() + "/")) {
-            out << path;
-        }
-    }
-    out.sort();
-    return out;
+    return testsupport::pathsOutside(tmp->path(), game());
 }
 
 QByteArray TestFtpThread::zipBytes(const QList<testsupport::ZipEntry>& entries) {

@@ -81,23 +81,12 @@ QString TestPackageInstaller::game(const QString& rel) const {
 }
 
 QByteArray TestPackageInstaller::read(const QString& path) const {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    return testsupport::readOrMissing(path);
 }
 
 // Every path below the temporary root except the game folder's contents.
 QStringList TestPackageInstaller::treeOutsideGame() const {
-    QStringList out;
-    QDirIterator it(tmp->path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        if (!path.startsWith(game() + "/")) {
-            out << path;
-        }
-    }
-    out.sort();
-    return out;
+    return testsupport::pathsOutside(tmp->path(), game());
 }
 
 void TestPackageInstaller::folderEntryThenFile() {

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <QDirIterator>
+#include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
 
@@ -33,7 +35,28 @@ int runProgram(const QString& program, const QStringList& args, QByteArray* out,
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -4;
 }
 
-QString restoolPath() { return QStringLiteral(RESTOOL_PATH); }
+QString restoolPath() {
+    return QStringLiteral(RESTOOL_PATH);
+}
+
+QByteArray readOrMissing(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+QStringList pathsOutside(const QString& root, const QString& keep) {
+    QStringList out;
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (!path.startsWith(keep + "/")) {
+            out << path;
+        }
+    }
+    out.sort();
+    return out;
+}
 
 QByteArray randomBytes(int size) {
     QByteArray data(size, '\0');
@@ -45,8 +68,10 @@ QByteArray randomBytes(int size) {
 
 QByteArray opensslSeed(const QByteArray& data, const QByteArray& key, bool encrypt) {
     QByteArray out;
-    const QStringList args{"enc", encrypt ? "-e" : "-d", "-seed-ecb", "-nopad", "-K",
-                           QString::fromLatin1(key.toHex()), "-provider", "legacy",
+    const QStringList args{"enc",       encrypt ? "-e" : "-d",
+                           "-seed-ecb", "-nopad",
+                           "-K",        QString::fromLatin1(key.toHex()),
+                           "-provider", "legacy",
                            "-provider", "default"};
     if (runProgram("openssl", args, &out, nullptr, data) != 0) {
         return QByteArray();

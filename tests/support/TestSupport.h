@@ -15,6 +15,13 @@ int runProgram(const QString& program, const QStringList& args, QByteArray* out 
 // Path of the resource tool built with the project.
 QString restoolPath();
 
+// A file's bytes, or "<missing>" when it cannot be read.
+QByteArray readOrMissing(const QString& path);
+
+// Every path below `root` except those inside `keep` (a folder below it), sorted: what a
+// test checks to show nothing was written where it must not be.
+QStringList pathsOutside(const QString& root, const QString& keep);
+
 // Random bytes for cross-checks.
 QByteArray randomBytes(int size);
 
