@@ -4,7 +4,8 @@
 # tree. The services stop when the launcher closes.
 #
 #   tools/run-demo.sh                      the launcher on your display
-#   tools/run-demo.sh --headless [PNG]     under Xvfb; writes a screenshot and stops
+#   tools/run-demo.sh --headless [PNG]     under Xvfb: logs in, updates and starts Matgo,
+#                                          writes screenshots and stops
 #
 # Extra options after "--" go to the operator service (for example
 #   tools/run-demo.sh -- --set-version matgoVer=2.0.0).
@@ -76,25 +77,10 @@ start_service ftp /usr/bin/python3 "$root/tools/operator/ftp_server.py" \
 workdir="$build/run/Launcher/bin/release"
 echo "run-demo: log in as demo / demo1234 (see README for more accounts)"
 if [ $headless -eq 1 ]; then
-  # Under Xvfb: the first look, then a login as the demo player typed into the dialog.
-  xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-    set -u
-    cd "$1" && "$2" & launcher=$!
-    sleep 4
-    import -window root "$3"
-    dialog=$(xdotool search --name "Log in" | head -n 1)
-    if [ -n "$dialog" ]; then
-      eval "$(xdotool getwindowgeometry --shell "$dialog")"
-      xdotool mousemove $((X + 265)) $((Y + 85)) click 1
-      xdotool type --delay 30 demo
-      xdotool mousemove $((X + 265)) $((Y + 130)) click 1
-      xdotool type --delay 30 demo1234
-      xdotool mousemove $((X + 475)) $((Y + 105)) mousedown 1 sleep 0.2 mouseup 1
-      sleep 4
-      import -window root "${3%.png}-logged-in.png"
-    fi
-    kill $launcher; wait $launcher 2>/dev/null || true' _ "$workdir" "$build/app/launcher" "$shot"
-  echo "run-demo: screenshots written to $shot and ${shot%.png}-logged-in.png"
+  # Under Xvfb: the first look, a login as the demo player, an update and the game.
+  xvfb-run -a -s "-screen 0 1024x768x24" "$root/tools/demo-walk.sh" "$workdir" \
+    "$build/app/launcher" "${shot%.png}"
+  echo "run-demo: screenshots written to ${shot%.png}{,-logged-in,-question,-game}.png"
 else
   (cd "$workdir" && "$build/app/launcher") || true
 fi
