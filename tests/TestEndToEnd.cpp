@@ -296,21 +296,7 @@ void TestEndToEnd::cleanupTestCase() {
 }
 
 QMap<QString, QString> TestEndToEnd::versionsOnDisk() const {
-    QMap<QString, QString> versions;
-    QByteArray out;
-    if (testsupport::runProgram(testsupport::restoolPath(),
-                                {"save-show", runRoot + "/Launcher/resource/app.dat"}, &out) != 0) {
-        return versions;
-    }
-    QXmlStreamReader reader(out);
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (reader.isStartElement() && reader.name() == QLatin1String("verInfo")) {
-            versions.insert(reader.attributes().value("name").toString(),
-                            reader.attributes().value("ver").toString());
-        }
-    }
-    return versions;
+    return testsupport::savedVersions(runRoot + "/Launcher/resource/app.dat");
 }
 
 QString TestEndToEnd::expectedRecord() const {

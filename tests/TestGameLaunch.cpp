@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
+#include "FdCapture.h"
 #include "FtpDownloadView.h"
 #include "FtpServerFixture.h"
 #include "GameView.h"
@@ -82,47 +83,6 @@ const QByteArray kOldGame =
 QByteArray md5Hex(const QString& text) {
     return QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex();
 }
-
-// Sends one file descriptor of this process (and so of the games it starts) to a
-// temporary file until taken back.
-class FdCapture {
-public:
-    explicit FdCapture(int fd) : fd(fd) {
-        fflush(nullptr);
-        char name[] = "/tmp/fd-capture-XXXXXX";
-        fileFd = mkstemp(name);
-        unlink(name);
-        savedFd = dup(fd);
-        dup2(fileFd, fd);
-    }
-    ~FdCapture() { take(); }
-    FdCapture(const FdCapture&) = delete;
-    FdCapture& operator=(const FdCapture&) = delete;
-
-    QByteArray take() {
-        if (savedFd < 0) {
-            return QByteArray();
-        }
-        fflush(nullptr);
-        dup2(savedFd, fd);
-        close(savedFd);
-        savedFd = -1;
-        QByteArray data;
-        lseek(fileFd, 0, SEEK_SET);
-        char buffer[65536];
-        ssize_t n;
-        while ((n = read(fileFd, buffer, sizeof buffer)) > 0) {
-            data.append(buffer, static_cast<int>(n));
-        }
-        close(fileFd);
-        return data;
-    }
-
-private:
-    int fd;
-    int savedFd = -1;
-    int fileFd = -1;
-};
 
 } // namespace
 
@@ -290,22 +250,7 @@ bool TestGameLaunch::active() {
 }
 
 QMap<QString, QString> TestGameLaunch::versionsOnDisk() const {
-    QMap<QString, QString> versions;
-    QByteArray out;
-    if (testsupport::runProgram(testsupport::restoolPath(),
-                                {"save-show", tmp->path() + "/Launcher/resource/app.dat"},
-                                &out) != 0) {
-        return versions;
-    }
-    QXmlStreamReader reader(out);
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (reader.isStartElement() && reader.name() == QLatin1String("verInfo")) {
-            versions.insert(reader.attributes().value("name").toString(),
-                            reader.attributes().value("ver").toString());
-        }
-    }
-    return versions;
+    return testsupport::savedVersions(tmp->path() + "/Launcher/resource/app.dat");
 }
 
 void TestGameLaunch::decision_data() {
@@ -649,8 +594,8 @@ void TestGameLaunch::chattyGameDoesNotBlock() {
     {
         // The game's output is expected in the launcher's own; caught here so the
         // test log stays readable. No check may fail while it is caught.
-        FdCapture errCapture(2);
-        FdCapture outCapture(1);
+        testsupport::FdCapture errCapture(2);
+        testsupport::FdCapture outCapture(1);
         press(1);
         ended = QTest::qWaitFor([this] { return gameEnded(); }, 30000);
         out = outCapture.take();

@@ -4,10 +4,10 @@
 
 #include <zip.h>
 
+#include "FdCapture.h"
 #include "MemoryFile.h"
 #include "ResourceArchive.h"
 #include "Seed.h"
-#include "StdoutCapture.h"
 #include "TestSupport.h"
 
 using Entries = QList<QPair<QByteArray, QByteArray>>;
@@ -54,7 +54,7 @@ struct Opened {
 };
 
 Opened open(const QString& path, const ProgressCallback& progress = ProgressCallback()) {
-    testsupport::StdoutCapture capture;
+    testsupport::FdCapture capture;
     Opened result;
     result.reader.reset(ResourceArchive::create(path.toStdString(), kResourceKey, progress));
     result.output = capture.take();
@@ -155,8 +155,9 @@ void TestResourceArchive::progressOfFortyBytes() {
 
     QTemporaryDir dir;
     QList<QPair<int, int>> calls;
-    Opened opened = open(writeFile(dir, "res.dat", file),
-                         [&calls](int a, int b) { calls.append({a, b}); });
+    Opened opened = open(writeFile(dir, "res.dat", file), [&calls](int a, int b) {
+        calls.append({a, b});
+    });
     QVERIFY(opened.reader);
     const QList<QPair<int, int>> expected{{40, 0}, {40, 16}, {1, 1}};
     QCOMPARE(calls, expected);
@@ -165,8 +166,9 @@ void TestResourceArchive::progressOfFortyBytes() {
 void TestResourceArchive::shortFileIsNotDecrypted() {
     QTemporaryDir dir;
     QList<QPair<int, int>> calls;
-    Opened opened = open(writeFile(dir, "res.dat", "PK\x05\x06tiny"),
-                         [&calls](int a, int b) { calls.append({a, b}); });
+    Opened opened = open(writeFile(dir, "res.dat", "PK\x05\x06tiny"), [&calls](int a, int b) {
+        calls.append({a, b});
+    });
     QVERIFY(!opened.reader);
     QVERIFY(calls.isEmpty());
     QCOMPARE(QString::fromUtf8(opened.output), QString::fromUtf8(kNotOpened));
@@ -355,19 +357,19 @@ void TestResourceArchive::shippedArchiveHasEveryEntry() {
     Opened opened = open("../../resource/res.dat");
     QVERIFY2(opened.reader, "run from the run tree");
     const QStringList pictures{
-        "main/base.png",        "main/7poker.png",    "main/7poker_push.png",
-        "main/7poker_roll.png", "main/gos.png",       "main/gos_push.png",
-        "main/gos_roll.png",    "main/hongs.png",     "main/hongs_push.png",
-        "main/hongs_roll.png",  "main/majong.png",    "main/majong_push.png",
-        "main/majong_roll.png", "main/down.png",      "main/refresh.png",
+        "main/base.png",         "main/7poker.png",      "main/7poker_push.png",
+        "main/7poker_roll.png",  "main/gos.png",         "main/gos_push.png",
+        "main/gos_roll.png",     "main/hongs.png",       "main/hongs_push.png",
+        "main/hongs_roll.png",   "main/majong.png",      "main/majong_push.png",
+        "main/majong_roll.png",  "main/down.png",        "main/refresh.png",
         "main/refresh_push.png", "main/refreshroll.png", "main/exit.png",
-        "main/exitpush.png",    "main/exitroll.png",  "main/charge.png",
-        "main/chargepush.png",  "main/chargeroll.png", "main/up.png",
-        "main/min.png",         "main/exitsmall.png", "main/menu.png",
-        "main/menupush.png",    "main/divide.png",    "login/logbase.png",
-        "login/login.png",      "login/login_push.png", "login/login_roll.png",
-        "login/join.png",       "login/join_push.png", "login/join_roll.png",
-        "login/check.png",      "login/checkin.png",  "install/instbase.png"};
+        "main/exitpush.png",     "main/exitroll.png",    "main/charge.png",
+        "main/chargepush.png",   "main/chargeroll.png",  "main/up.png",
+        "main/min.png",          "main/exitsmall.png",   "main/menu.png",
+        "main/menupush.png",     "main/divide.png",      "login/logbase.png",
+        "login/login.png",       "login/login_push.png", "login/login_roll.png",
+        "login/join.png",        "login/join_push.png",  "login/join_roll.png",
+        "login/check.png",       "login/checkin.png",    "install/instbase.png"};
     QCOMPARE(pictures.size(), 39);
     for (const QString& name : pictures) {
         QVERIFY2(!loadPixmap(opened.reader.get(), name).isNull(), qPrintable(name));
@@ -384,7 +386,7 @@ void TestResourceArchive::destructorReportsPath() {
     const QString path = writeFile(dir, "res.dat", encrypted(makeZip({{"a", "b"}})));
     Opened opened = open(path);
     QVERIFY(opened.reader);
-    testsupport::StdoutCapture capture;
+    testsupport::FdCapture capture;
     opened.reader.reset();
     QCOMPARE(QString::fromUtf8(capture.take()), QString("%1 압축 파일을 닫았습니다.").arg(path));
 }

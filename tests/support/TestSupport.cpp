@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QXmlStreamReader>
 
 namespace testsupport {
 
@@ -56,6 +57,23 @@ QStringList pathsOutside(const QString& root, const QString& keep) {
     }
     out.sort();
     return out;
+}
+
+QMap<QString, QString> savedVersions(const QString& appDat) {
+    QMap<QString, QString> versions;
+    QByteArray out;
+    if (runProgram(restoolPath(), {"save-show", appDat}, &out) != 0) {
+        return versions;
+    }
+    QXmlStreamReader reader(out);
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isStartElement() && reader.name() == QLatin1String("verInfo")) {
+            versions.insert(reader.attributes().value("name").toString(),
+                            reader.attributes().value("ver").toString());
+        }
+    }
+    return versions;
 }
 
 QByteArray randomBytes(int size) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +22,10 @@ QByteArray readOrMissing(const QString& path);
 // Every path below `root` except those inside `keep` (a folder below it), sorted: what a
 // test checks to show nothing was written where it must not be.
 QStringList pathsOutside(const QString& root, const QString& keep);
+
+// The "verInfo" entries (name to version) of a saved-data file, read back with the
+// resource tool; empty when it cannot be read.
+QMap<QString, QString> savedVersions(const QString& appDat);
 
 // Random bytes for cross-checks.
 QByteArray randomBytes(int size);

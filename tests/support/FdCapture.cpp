@@ -1,4 +1,4 @@
-#include "StdoutCapture.h"
+#include "FdCapture.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -7,28 +7,30 @@
 
 namespace testsupport {
 
-StdoutCapture::StdoutCapture() {
-    std::fflush(stdout);
-    char name[] = "/tmp/stdout-capture-XXXXXX";
+FdCapture::FdCapture(int fd) : fd(fd) {
+    std::fflush(nullptr);
+    char name[] = "/tmp/fd-capture-XXXXXX";
     fileFd = mkstemp(name);
     unlink(name);
-    savedFd = dup(1);
-    dup2(fileFd, 1);
+    savedFd = dup(fd);
+    dup2(fileFd, fd);
 }
 
-StdoutCapture::~StdoutCapture() { take(); }
+FdCapture::~FdCapture() {
+    take();
+}
 
-QByteArray StdoutCapture::take() {
+QByteArray FdCapture::take() {
     if (savedFd < 0) {
         return QByteArray();
     }
-    std::fflush(stdout);
-    dup2(savedFd, 1);
+    std::fflush(nullptr);
+    dup2(savedFd, fd);
     close(savedFd);
     savedFd = -1;
     QByteArray data;
     lseek(fileFd, 0, SEEK_SET);
-    char buffer[4096];
+    char buffer[65536];
     ssize_t n;
     while ((n = read(fileFd, buffer, sizeof buffer)) > 0) {
         data.append(buffer, static_cast<int>(n));
