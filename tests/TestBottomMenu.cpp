@@ -86,9 +86,7 @@ private slots:
 
 void TestBottomMenu::initTestCase() {
     QVERIFY(testReader() != nullptr);
-    std::unique_ptr<QByteArray> font(loadBytes(testReader(), "font/simhei.ttf"));
-    QVERIFY(font);
-    QCOMPARE(QFontDatabase::addApplicationFontFromData(*font), 0);
+    QCOMPARE(testsupport::registerShippedFont(), 0);
     QVERIFY(utility::XmlMsgParser::getInstance()->load("script/msg.xml"));
 }
 

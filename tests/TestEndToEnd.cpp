@@ -194,9 +194,7 @@ private:
 void TestEndToEnd::initTestCase() {
     QVERIFY(tmp.isValid());
     QVERIFY(testReader() != nullptr);
-    std::unique_ptr<QByteArray> font(loadBytes(testReader(), "font/simhei.ttf"));
-    QVERIFY(font);
-    QFontDatabase::addApplicationFontFromData(*font);
+    QVERIFY(testsupport::registerShippedFont() >= 0);
     QVERIFY(utility::XmlMsgParser::getInstance()->load("script/msg.xml"));
     MessageDialog::setHandler([this](const QString& text) { shown << text; });
     previousHandler = qInstallMessageHandler(quietInstaller);

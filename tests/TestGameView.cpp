@@ -73,9 +73,7 @@ private slots:
 
 void TestGameView::initTestCase() {
     QVERIFY(testReader() != nullptr);
-    std::unique_ptr<QByteArray> font(loadBytes(testReader(), "font/simhei.ttf"));
-    QVERIFY(font);
-    QCOMPARE(QFontDatabase::addApplicationFontFromData(*font), 0);
+    QCOMPARE(testsupport::registerShippedFont(), 0);
     // A catalogue of the test's own, so that the suffix is known here.
     QVERIFY(
         utility::XmlMsgParser::getInstance()->parse("<m><msg idx=\"12\" text=\" players\"/></m>"));

@@ -69,9 +69,7 @@ private:
 
 void TestLauncherWindow::initTestCase() {
     QVERIFY(testReader() != nullptr);
-    std::unique_ptr<QByteArray> font(loadBytes(testReader(), "font/simhei.ttf"));
-    QVERIFY(font);
-    QFontDatabase::addApplicationFontFromData(*font);
+    QVERIFY(testsupport::registerShippedFont() >= 0);
     QVERIFY(utility::XmlMsgParser::getInstance()->load("script/msg.xml"));
 }
 

@@ -1,6 +1,6 @@
-#include <QtTest>
 #include <QAbstractButton>
 #include <QMessageBox>
+#include <QtTest>
 
 #include "MessageDialog.h"
 

@@ -5,7 +5,9 @@
 
 namespace {
 
-QByteArray resourceKey() { return QByteArray(reinterpret_cast<const char*>(kResourceKey), 16); }
+QByteArray resourceKey() {
+    return QByteArray(reinterpret_cast<const char*>(kResourceKey), 16);
+}
 
 // The file procedure done with OpenSSL: whole blocks through SEED-ECB, tail kept.
 QByteArray opensslFile(const QByteArray& data, bool encrypt,
@@ -72,9 +74,9 @@ void TestResTool::packIsReadByOthers() {
     QCOMPARE(names, QStringList(files.keys()));
     for (auto it = files.begin(); it != files.end(); ++it) {
         QByteArray content;
-        QCOMPARE(testsupport::runProgram("unzip", {"-p", dir.filePath("plain.zip"), it.key()},
-                                         &content),
-                 0);
+        QCOMPARE(
+            testsupport::runProgram("unzip", {"-p", dir.filePath("plain.zip"), it.key()}, &content),
+            0);
         QCOMPARE(content, it.value());
     }
 }
@@ -103,7 +105,8 @@ void TestResTool::savedData_data() {
     QTest::newRow("short") << QByteArray("<?xml version=\"1.0\"?>\n<root isSave=\"0\"/>\n");
     QTest::newRow("exact blocks") << QByteArray(32, 'a');
     QTest::newRow("one over") << QByteArray(33, 'b');
-    QTest::newRow("non-ASCII") << QString("<root><userInfo id=\"김철수\" pass=\"비밀\"/></root>").toUtf8();
+    QTest::newRow("non-ASCII")
+        << QString("<root><userInfo id=\"김철수\" pass=\"비밀\"/></root>").toUtf8();
 }
 
 // save-write pads with zeros and encrypts; OpenSSL reads it back, and save-show prints a
@@ -131,8 +134,8 @@ void TestResTool::failures_data() {
     QTest::newRow("list, missing file") << QStringList{"list", "@/none.dat"} << QString();
     QTest::newRow("cat, missing file") << QStringList{"cat", "@/none.dat", "a"} << QString();
     QTest::newRow("save-show, missing file") << QStringList{"save-show", "@/none.dat"} << QString();
-    QTest::newRow("pack, missing folder") << QStringList{"pack", "@/nofolder", "@/out.dat"}
-                                          << "out.dat";
+    QTest::newRow("pack, missing folder")
+        << QStringList{"pack", "@/nofolder", "@/out.dat"} << "out.dat";
     QTest::newRow("pack, unwritable output")
         << QStringList{"pack", "@/in", "@/res.dat/inside.dat"} << "res.dat/inside.dat";
     QTest::newRow("save-write, missing text")
@@ -144,10 +147,9 @@ void TestResTool::failures_data() {
     QTest::newRow("cat, unknown entry") << QStringList{"cat", "@/res.dat", "b.txt"} << QString();
     QTest::newRow("key too short")
         << QStringList{"--key", "0011", "save-write", "@/in/a.txt", "@/k.dat"} << "k.dat";
-    QTest::newRow("key not hexadecimal")
-        << QStringList{"--key", "zz0102030405060708090a0b0c0d0e0f", "save-write", "@/in/a.txt",
-                       "@/k.dat"}
-        << "k.dat";
+    QTest::newRow("key not hexadecimal") << QStringList{"--key", "zz0102030405060708090a0b0c0d0e0f",
+                                                        "save-write", "@/in/a.txt", "@/k.dat"}
+                                         << "k.dat";
     QTest::newRow("unknown command") << QStringList{"unpack", "@/res.dat"} << QString();
     QTest::newRow("missing argument") << QStringList{"cat", "@/res.dat"} << QString();
 }

@@ -19,7 +19,9 @@ private slots:
     void againstOpenssl();
 };
 
-static QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
+static QByteArray hex(const char* text) {
+    return QByteArray::fromHex(text);
+}
 
 void TestSeed::vectors_data() {
     QTest::addColumn<QByteArray>("key");
@@ -118,9 +120,8 @@ void TestSeed::againstOpenssl_data() {
 void TestSeed::againstOpenssl() {
     QFETCH(int, size);
     QFETCH(bool, projectKey);
-    const QByteArray key = projectKey
-                               ? QByteArray(reinterpret_cast<const char*>(kResourceKey), 16)
-                               : testsupport::randomBytes(16);
+    const QByteArray key = projectKey ? QByteArray(reinterpret_cast<const char*>(kResourceKey), 16)
+                                      : testsupport::randomBytes(16);
     const auto* k = reinterpret_cast<const unsigned char*>(key.constData());
     const QByteArray plain = testsupport::randomBytes(size);
 

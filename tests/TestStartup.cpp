@@ -94,7 +94,8 @@ void TestStartup::showsWithoutArchive() {
     launcher->waitForFinished();
     const QByteArray out = launcher->readAllStandardOutput();
     QCOMPARE(out.count("Get data from file(../../resource/res.dat) failed!"), kReaders);
-    QCOMPARE(out, QByteArray("Get data from file(../../resource/res.dat) failed!").repeated(kReaders));
+    QCOMPARE(out,
+             QByteArray("Get data from file(../../resource/res.dat) failed!").repeated(kReaders));
 }
 
 void TestStartup::secondCopyExitsAtOnce() {

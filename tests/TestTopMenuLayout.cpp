@@ -96,9 +96,7 @@ private slots:
 void TestTopMenuLayout::initTestCase() {
     QVERIFY(testReader() != nullptr);
     QVERIFY(pictureOf("main/menu.png") != pictureOf("main/menupush.png"));
-    std::unique_ptr<QByteArray> font(loadBytes(testReader(), "font/simhei.ttf"));
-    QVERIFY(font);
-    QCOMPARE(QFontDatabase::addApplicationFontFromData(*font), 0);
+    QCOMPARE(testsupport::registerShippedFont(), 0);
     QVERIFY(utility::XmlMsgParser::getInstance()->load("script/msg.xml"));
 }
 

@@ -1,6 +1,6 @@
-#include <QtTest>
 #include <QWebPage>
 #include <QWebView>
+#include <QtTest>
 
 #include "HttpTestServer.h"
 #include "InfoView.h"

@@ -107,9 +107,7 @@ void TestZVButton::initTestCase() {
     QVERIFY(pictureOf(kNormal) != pictureOf(kHover));
     QVERIFY(pictureOf(kPressed) != pictureOf(kHover));
     // Start-up registers the archive's font as application font 0; do the same.
-    std::unique_ptr<QByteArray> font(loadBytes(testReader(), "font/simhei.ttf"));
-    QVERIFY(font);
-    QCOMPARE(QFontDatabase::addApplicationFontFromData(*font), 0);
+    QCOMPARE(testsupport::registerShippedFont(), 0);
 }
 
 void TestZVButton::plainButtonSequence_data() {

@@ -1,6 +1,9 @@
 #include "Pictures.h"
 
+#include <memory>
+
 #include <QAbstractButton>
+#include <QFontDatabase>
 #include <QPixmap>
 
 #include "ResourceArchive.h"
@@ -10,6 +13,11 @@ namespace testsupport {
 ResourceArchive* testReader() {
     static ResourceArchive* const reader = ResourceArchive::openDefault();
     return reader;
+}
+
+int registerShippedFont() {
+    std::unique_ptr<QByteArray> font(loadBytes(testReader(), "font/simhei.ttf"));
+    return font ? QFontDatabase::addApplicationFontFromData(*font) : -1;
 }
 
 QImage pictureOf(const QString& path) {
