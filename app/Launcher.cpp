@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -217,7 +218,9 @@ Launcher::~Launcher() {
     delete request;
 }
 
-void Launcher::processStart() {}
+void Launcher::processStart() {
+    versionBeforeUpdate = PendingVersion(); // the updated game runs: its version stands
+}
 
 void Launcher::processFinished(int exitCode) {
     // Exit code 1 is a game that ended normally and so is current. A game killed by
@@ -508,7 +511,9 @@ void Launcher::onDownloadFinished(const std::string& name) {
     const int game = gameView->currentGame;
     if (game >= 0 && game < 4) {
         const QString* versions[4] = {&pokerVer, &matgoVer, &hongsipVer, &majakVer};
-        utility::SaveData::getInstance()->setVersion(kGames[game].versionKey, *versions[game]);
+        utility::SaveData* saved = utility::SaveData::getInstance();
+        versionBeforeUpdate = {game, saved->getVersion(kGames[game].versionKey)};
+        saved->setVersion(kGames[game].versionKey, *versions[game]);
     }
     utility::SaveData::getInstance()->save();
     downloadView->hide();
@@ -538,6 +543,15 @@ void Launcher::launch(const QString& folder, const QString& program) {
 }
 
 void Launcher::launchFailed() {
+    const int game = versionBeforeUpdate.game;
+    if (game >= 0 && game < 4) {
+        qDebug() << "the updated game did not start: its version goes back to"
+                 << versionBeforeUpdate.version;
+        utility::SaveData* saved = utility::SaveData::getInstance();
+        saved->setVersion(kGames[game].versionKey, versionBeforeUpdate.version);
+        saved->save();
+        versionBeforeUpdate = PendingVersion();
+    }
     setControlsActive(true);
     gameView->currentGame = 4;
     BusyScope scope(busy);

@@ -110,6 +110,13 @@ private:
     QString loginId;
     QString loginPassword;
     bool loggedIn = false;
+    // The version a game had before the update that just recorded a new one, kept until
+    // the game has started: a game that cannot start gets it back, so the next press
+    // offers the update again. game is 4 when nothing is pending.
+    struct PendingVersion {
+        int game = 4;
+        QString version;
+    } versionBeforeUpdate;
     // Requests and message boxes of the window that are still open. The refresh is
     // skipped while any is, so at most one request is in flight and a refusing server
     // cannot stack one box per second.

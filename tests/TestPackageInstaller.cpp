@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QTextCodec>
 
 #include "PackageInstaller.h"
 #include "TestSupport.h"
@@ -34,6 +36,10 @@ private slots:
     void unsafeEntry();
     void safeNames_data();
     void safeNames();
+    void windowsNames_data();
+    void windowsNames();
+    void diskTooSmall_data();
+    void diskTooSmall();
     void longNames();
     void executeBits_data();
     void executeBits();
@@ -161,29 +167,40 @@ void TestPackageInstaller::leadingBytes() {
 
 void TestPackageInstaller::damagedEntry_data() {
     QTest::addColumn<bool>("stored");
-    QTest::addColumn<int>("damageAt"); // offset into the entry's data
+    QTest::addColumn<int>("size");     // bytes the entry holds
+    QTest::addColumn<int>("damageAt"); // offset into the entry's data, -1 for none
+    QTest::addColumn<int>("declared"); // uncompressed size it claims, -1 for the true one
     // An invalid deflate block type makes the read itself fail.
-    QTest::newRow("read error") << false << 0;
+    QTest::newRow("read error") << false << 20000 << 0 << -1;
     // Stored data reads fine but does not match its checksum.
-    QTest::newRow("checksum mismatch") << true << 5000;
+    QTest::newRow("checksum mismatch") << true << 20000 << 5000 << -1;
+    // The reader ends quietly where the data ends and then checks no checksum.
+    QTest::newRow("declares 1000 bytes, holds 100") << false << 100 << -1 << 1000;
+    QTest::newRow("stored, declares more than it holds") << true << 20000 << -1 << 30000;
+    // Never written past what it declares (a zip bomb stops there).
+    QTest::newRow("holds more than it declares") << false << 20000 << -1 << 10000;
 }
 
 void TestPackageInstaller::damagedEntry() {
     QFETCH(bool, stored);
+    QFETCH(int, size);
     QFETCH(int, damageAt);
+    QFETCH(int, declared);
     QFile old(game("data.bin"));
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write("previous version");
     old.close();
 
     const QString plain = tmp->path() + "/plain.zip";
-    ZipEntry entry{"data.bin", testsupport::randomBytes(20000)};
+    ZipEntry entry{"data.bin", testsupport::randomBytes(size)};
     entry.stored = stored;
     QVERIFY(testsupport::makeZip(plain, {{"first.txt", "first"}, entry, {"last.txt", "last"}}));
     QByteArray archive = read(plain);
     const qint64 offset = testsupport::entryDataOffset(archive, "data.bin");
     QVERIFY(offset > 0);
-    if (stored) {
+    if (declared >= 0) {
+        QVERIFY(testsupport::setDeclaredSize(archive, "data.bin", quint32(declared)));
+    } else if (stored) {
         archive[int(offset + damageAt)] = char(archive[int(offset + damageAt)] ^ 0x55);
     } else {
         archive[int(offset)] = char(0x07); // final block of the reserved type 3
@@ -220,6 +237,14 @@ void TestPackageInstaller::unsafeEntry_data() {
     QTest::newRow("backslash parent") << QByteArray("..\\x") << "../../../x";
     QTest::newRow("drive letter") << QByteArray("C:/x") << "../../../Poker/C:/x";
     QTest::newRow("parent folder entry") << QByteArray("../evil/") << "../../../evil";
+    // The update's own staging folder is not the package's to write.
+    QTest::newRow("staging folder") << QByteArray(".partial/data/x") << "../../../Poker/.partial";
+    QTest::newRow("backslash staging folder")
+        << QByteArray(".partial\\data\\x") << "../../../Poker/.partial";
+    QTest::newRow("name neither UTF-8 nor CP949") << QByteArray("\xff\xfe.txt") << "../../../x";
+    QTest::newRow("control character") << QByteArray("a\x01"
+                                                     "b.txt")
+                                       << "../../../x";
 }
 
 void TestPackageInstaller::unsafeEntry() {
@@ -257,6 +282,84 @@ void TestPackageInstaller::safeNames_data() {
     QTest::newRow("drive") << QByteArray("c:x") << false;
     QTest::newRow("empty") << QByteArray() << false;
     QTest::newRow("embedded nul") << QByteArray("a\0/../../x", 10) << false;
+}
+
+namespace {
+QByteArray cp949(const char* text) {
+    return QTextCodec::codecForName("CP949")->fromUnicode(QString::fromUtf8(text));
+}
+} // namespace
+
+void TestPackageInstaller::windowsNames_data() {
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<bool>("utf8Flag");
+    QTest::addColumn<QString>("expected"); // path below the game folder; empty: refused
+    const QString korean = QString::fromUtf8("데이터/한글 설명.txt");
+    QTest::newRow("CP949, no flag (zipped on Windows)")
+        << cp949("데이터/한글 설명.txt") << false << korean;
+    QTest::newRow("UTF-8 with the flag") << korean.toUtf8() << true << korean;
+    QTest::newRow("UTF-8 without the flag") << korean.toUtf8() << false << korean;
+    QTest::newRow("CP949 under the UTF-8 flag")
+        << cp949("데이터/한글 설명.txt") << true << QString();
+    QTest::newRow("backslash separators") << QByteArray("bin\\game.exe") << false << "bin/game.exe";
+    QTest::newRow("CP949 with backslashes")
+        << cp949("게임\\실행.exe") << false << QString::fromUtf8("게임/실행.exe");
+}
+
+void TestPackageInstaller::windowsNames() {
+    QFETCH(QByteArray, name);
+    QFETCH(bool, utf8Flag);
+    QFETCH(QString, expected);
+    ZipEntry entry{name, "content"};
+    entry.utf8Flag = utf8Flag;
+    QVERIFY(testsupport::makeZip(package(), {entry, {"plain.txt", "plain"}}));
+    if (expected.isEmpty()) {
+        QVERIFY(!install());
+        QCOMPARE(QDir(game()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList({"Poker.zip"}));
+        return;
+    }
+    QVERIFY(install());
+    QCOMPARE(read(game(expected)), QByteArray("content"));
+    QCOMPARE(read(game("plain.txt")), QByteArray("plain"));
+}
+
+void TestPackageInstaller::diskTooSmall_data() {
+    QTest::addColumn<int>("megabytes"); // zeros in the package's one big entry
+    QTest::addColumn<bool>("fits");
+    // A 96 MiB disk: 64 MiB must stay free beyond what the entries declare.
+    QTest::newRow("fits with room to spare") << 8 << true;
+    QTest::newRow("would leave less than 64 MiB") << 40 << false;
+    QTest::newRow("larger than the disk") << 200 << false;
+}
+
+void TestPackageInstaller::diskTooSmall() {
+    QFETCH(int, megabytes);
+    QFETCH(bool, fits);
+    // A real small disk: a tmpfs mounted over the game folder (needs root).
+    QProcess mount;
+    mount.start("mount", {"-t", "tmpfs", "-o", "size=96m", "tmpfs", game()});
+    if (!mount.waitForFinished(10000) || mount.exitCode() != 0) {
+        QSKIP("cannot mount a small disk here (mount needs root)");
+    }
+    struct Unmount {
+        QString path;
+        ~Unmount() { QProcess::execute("umount", {path}); }
+    } unmount{game()};
+
+    const QString plain = tmp->path() + "/big.zip";
+    QVERIFY(testsupport::makeZip(
+        plain, {{"small.txt", "small"}, {"big.bin", QByteArray(megabytes * 1024 * 1024, '\0')}}));
+    QVERIFY(QFile::copy(plain, package()));
+    QCOMPARE(install(), fits);
+    if (fits) {
+        QCOMPARE(QFileInfo(game("big.bin")).size(), qint64(megabytes) * 1024 * 1024);
+        QVERIFY(!QFile::exists(package()));
+    } else {
+        // Refused before a single entry was written.
+        QCOMPARE(QDir(game()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList({"Poker.zip"}));
+    }
 }
 
 void TestPackageInstaller::safeNames() {

@@ -76,7 +76,8 @@ bool FtpConnection::list(const std::string& url, FtpNode* node, const std::strin
     return true;
 }
 
-bool FtpConnection::download(const std::string& url, const std::string& relPath, std::string& out) {
+bool FtpConnection::download(const std::string& url, const std::string& relPath, std::string& out,
+                             long long resumeFrom) {
     if (url.empty()) {
         return false;
     }
@@ -88,12 +89,17 @@ bool FtpConnection::download(const std::string& url, const std::string& relPath,
         curl_easy_setopt(curl, CURLOPT_DIRLISTONLY, 0L);
         // Larger reads: a package of hundreds of megabytes comes in fewer, bigger pieces.
         curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 512L * 1024L);
+        curl_easy_setopt(curl, CURLOPT_RESUME_FROM_LARGE,
+                         static_cast<curl_off_t>(resumeFrom > 0 ? resumeFrom : 0));
     }
     out.reserve(pieceSize);
     target = &out;
     filePath = &relPath;
     const bool done = perform(url);
     filePath = nullptr;
+    if (curl) {
+        curl_easy_setopt(curl, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(0));
+    }
     if (!done) {
         return false;
     }
@@ -101,6 +107,47 @@ bool FtpConnection::download(const std::string& url, const std::string& relPath,
         delegate->onFileReceived(relPath, out);
     }
     return true;
+}
+
+bool FtpConnection::fileInfo(const std::string& url, long long& size, long long& modified) {
+    size = -1;
+    modified = -1;
+    CURL* curl = static_cast<CURL*>(handle);
+    if (url.empty() || !curl) {
+        return false;
+    }
+    std::string none;
+    target = &none;
+    filePath = nullptr;
+    curl_easy_setopt(curl, CURLOPT_DIRLISTONLY, 0L);
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(curl, CURLOPT_FILETIME, 1L);
+    const bool done = perform(url);
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 0L);
+    curl_easy_setopt(curl, CURLOPT_FILETIME, 0L);
+    if (!done) {
+        return false;
+    }
+    curl_off_t length = -1;
+    curl_off_t time = -1;
+    if (curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK) {
+        size = length;
+    }
+    if (curl_easy_getinfo(curl, CURLINFO_FILETIME_T, &time) == CURLE_OK) {
+        modified = time;
+    }
+    return true;
+}
+
+bool FtpConnection::refused() const {
+    switch (lastResult) {
+    case CURLE_REMOTE_ACCESS_DENIED:  // CWD into the path failed
+    case CURLE_REMOTE_FILE_NOT_FOUND: // SIZE or RETR: no such file
+    case CURLE_FTP_COULDNT_RETR_FILE:
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool FtpConnection::perform(const std::string& url) {
@@ -130,10 +177,13 @@ bool FtpConnection::perform(const std::string& url) {
 
     errorBuffer[0] = '\0';
     aborted = false;
+    tooLong = false;
     const CURLcode result = curl_easy_perform(curl);
+    lastResult = result;
     target = nullptr;
-    if (result != CURLE_OK || aborted) {
-        error = aborted          ? "the received data could not be kept"
+    if (result != CURLE_OK || aborted || tooLong) {
+        error = tooLong          ? "the listing is longer than 8 MiB"
+                : aborted        ? "the received data could not be kept"
                 : errorBuffer[0] ? errorBuffer
                                  : curl_easy_strerror(result);
         return false;
@@ -149,6 +199,10 @@ std::size_t FtpConnection::append(char* data, std::size_t size, std::size_t coun
     std::string* out = self->target;
     if (!out || self->aborted) {
         return 0; // ends the transfer with a write error
+    }
+    if (!self->filePath && out->size() + bytes > maxListingBytes) {
+        self->tooLong = true;
+        return 0;
     }
     try {
         out->append(data, bytes);

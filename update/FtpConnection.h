@@ -13,6 +13,8 @@ public:
     // A download reaches the delegate in pieces of about this size, so a package of any
     // size streams to disk through a small buffer.
     static constexpr std::size_t pieceSize = 1024 * 1024;
+    // A names-only listing longer than this is not a game folder: the transfer is ended.
+    static constexpr std::size_t maxListingBytes = 8 * 1024 * 1024;
 
     explicit FtpConnection(FtpConnectionDelegate* delegate = nullptr);
     ~FtpConnection();
@@ -31,12 +33,20 @@ public:
     // the bytes in order, a piece whenever out holds pieceSize bytes and the rest once the
     // transfer has succeeded. False when the transfer failed or was aborted: the pieces
     // handed on so far are then not a whole file.
-    bool download(const std::string& url, const std::string& relPath, std::string& out);
+    // With resumeFrom above 0 the server is asked to start at that byte (REST).
+    bool download(const std::string& url, const std::string& relPath, std::string& out,
+                  long long resumeFrom = 0);
+    // Size and modification time of the file at url (SIZE, MDTM) without its data; -1
+    // for a figure the server did not give. False when the server refused or failed.
+    bool fileInfo(const std::string& url, long long& size, long long& modified);
     // Ends the running download from inside a delegate call (its file cannot be written).
     void abortTransfer() { aborted = true; }
 
     // Why the last transfer failed (empty after a success).
     const std::string& errorString() const { return error; }
+    // Whether the last transfer failed because the server refused its path (no such file
+    // or folder, or not one of that kind), as against a failed connection or local write.
+    bool refused() const;
 
     // How long to wait for a connection, and how long a transfer may move less than one
     // byte per second (or the server keep a reply back) before it is given up; both in
@@ -58,6 +68,8 @@ private:
     std::string* target = nullptr;         // string the running transfer appends to
     const std::string* filePath = nullptr; // relative path of the running download
     bool aborted = false;
+    bool tooLong = false;
+    int lastResult = 0; // CURLcode of the last transfer
     std::string error;
     char errorBuffer[256] = {};
 };

@@ -98,6 +98,18 @@ void FtpDownloadView::start(int game) {
     }
     thread = createThread(gameName);
     thread->start(QThread::InheritPriority);
+    if (!thread->isRunning() && !thread->isFinished()) {
+        // The system gave no thread: the update has failed, and the panel must not wait
+        // for a worker that will never run.
+        qDebug() << "could not start the update worker";
+        delete thread;
+        thread = nullptr;
+        statusLabel->setText(QString());
+        progressBar->setValue(0);
+        if (finishedCallback) {
+            finishedCallback(std::string());
+        }
+    }
 }
 
 void FtpDownloadView::update() {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-FtpNode::FtpNode(int kind, const std::string& name) : kind(kind), name(name) {}
+FtpNode::FtpNode(int kind, const std::string& name) : kind(kind), name(name), localName(name) {}
 
 FtpNode* FtpNode::addChild(int childKind, const std::string& childName) {
     const bool taken =

@@ -19,6 +19,9 @@ public:
     FtpNode* addChild(int kind, const std::string& name);
 
     int kind;
-    std::string name;
+    std::string name;        // the bytes as listed: what every request uses
+    std::string localName;   // the same name decoded, as UTF-8: what the disk uses
+    long long size = -1;     // a file's size on the server, -1 when unknown
+    long long modified = -1; // its modification time there (Unix seconds), -1 when unknown
     std::vector<std::unique_ptr<FtpNode>> children;
 };

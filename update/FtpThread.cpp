@@ -1,14 +1,22 @@
 #include "FtpThread.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstdio>
 
 #include <QByteArray>
 #include <QDebug>
 #include <QDir>
-#include <QSaveFile>
+#include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QUrl>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include "NameDecoder.h"
 #include "PackageInstaller.h"
 #include "XmlServerParser.h"
 
@@ -24,14 +32,15 @@ bool isRefusedName(const std::string& name) {
            name.find_first_of(std::string("/\\\0", 3)) != std::string::npos;
 }
 
-// A relative path with each component percent-encoded for a URL.
+// A relative path with each component's bytes percent-encoded for a URL: libcurl sends
+// the decoded bytes, so the server sees each name exactly as it listed it.
 std::string encodePath(const std::string& relPath) {
     QByteArray out;
     for (const QByteArray& part : QByteArray::fromStdString(relPath).split('/')) {
         if (!out.isEmpty()) {
             out += '/';
         }
-        out += QUrl::toPercentEncoding(QString::fromUtf8(part));
+        out += part.toPercentEncoding();
     }
     return out.toStdString();
 }
@@ -41,11 +50,42 @@ QByteArray printable(const std::string& url) {
     return QUrl(QString::fromStdString(url)).toString(QUrl::RemovePassword).toUtf8();
 }
 
+// A listed name for the log, whatever its bytes.
+QByteArray printableName(const std::string& name) {
+    QString decoded;
+    if (NameDecoder::fromServer(name, decoded)) {
+        return decoded.toUtf8();
+    }
+    return QByteArray::fromStdString(name).toPercentEncoding("/ .()[]-_");
+}
+
 std::string joinPath(const std::string& relPath, const std::string& name) {
     return relPath.empty() ? name : relPath + "/" + name;
 }
 
+QString qPath(const std::string& utf8) {
+    return QString::fromUtf8(utf8.data(), int(utf8.size()));
+}
+
+// Puts a whole file in place of the old one in one step.
+bool replaceFile(const QString& from, const QString& to) {
+#ifdef _WIN32
+    return MoveFileExW(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(from).utf16()),
+                       reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(to).utf16()),
+                       MOVEFILE_REPLACE_EXISTING) != 0;
+#else
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+#endif
+}
+
+QByteArray readSmallFile(const QString& path) {
+    QFile in(path);
+    return in.open(QIODevice::ReadOnly) ? in.read(256) : QByteArray();
+}
+
 } // namespace
+
+const char* const FtpThread::stagingName = ".partial";
 
 FtpThread::FtpThread(const std::string& gameName)
     : gameName(gameName), root(std::make_unique<FtpNode>(FtpNode::Directory, gameName)),
@@ -61,9 +101,24 @@ std::string FtpThread::gameUrl() const {
     return baseUrl + serverFolder + gameName + "/";
 }
 
+QString FtpThread::gameFolder() const {
+    return qPath(localFolder + gameName);
+}
+
+QString FtpThread::stagingFolder() const {
+    return gameFolder() + '/' + stagingName;
+}
+
+void FtpThread::fail(const QString& why) {
+    qDebug().noquote() << "update failed -" << why;
+    failed = true;
+}
+
 void FtpThread::run() {
     total = 0;
     current = 0;
+    bytesTotal = 0;
+    bytesDone = 0;
     phase = Listing;
     failed = false;
     baseUrl = utility::XmlServerParser::getInstance()->ftpUrl();
@@ -79,24 +134,36 @@ void FtpThread::run() {
                  << connection.errorString().c_str();
         listing.clear();
     }
-    if (listing.empty()) {
+    if (listing.empty() && !failed) {
         connection.close();
         phase = NothingFound;
         return;
     }
+    // Every file's size and time before the first byte: the figures for the whole
+    // download, and what tells whether a partial file may be continued.
+    if (!stopped()) {
+        sizeTree(root.get(), "", 0);
+    }
+    if (stopped()) {
+        connection.close();
+        phase = Failed;
+        return;
+    }
 
     phase = Downloading;
-    const QString gameFolder = QString::fromStdString(localFolder + gameName);
-    if (!QDir(gameFolder).exists() && !QDir::current().mkdir(gameFolder)) {
-        qDebug() << "could not create folder" << gameFolder;
-        failed = true;
+    if (!QDir(gameFolder()).exists() && !QDir::current().mkdir(gameFolder())) {
+        fail("could not create folder " + gameFolder());
     }
     if (!stopped()) {
-        downloadTree(root.get(), gameName);
+        downloadTree(root.get(), "", "");
     }
     connection.close();
+    if (!stopped()) {
+        placeTree(root.get(), "");
+    }
     if (stopped()) {
-        // The package, if any, stays as it came for inspection; the version is not recorded.
+        // What came so far stays in the staging folder for the next run; the game's
+        // files are as they were and the version is not recorded.
         phase = Failed;
         return;
     }
@@ -104,11 +171,16 @@ void FtpThread::run() {
     phase = Installing;
     if (!install()) {
         phase = Failed;
+        return;
     }
+    QDir(stagingFolder()).removeRecursively();
 }
 
 void FtpThread::onListReceived(FtpNode* node, const std::string& relPath,
                                const std::string& listing) {
+    const int depth =
+        relPath.empty() ? 0 : int(std::count(relPath.begin(), relPath.end(), '/')) + 1;
+    int names = 0;
     std::size_t pos = 0;
     while (pos < listing.size() && !stopped()) {
         const std::size_t start = listing.find_first_not_of("\r\n", pos);
@@ -121,100 +193,245 @@ void FtpThread::onListReceived(FtpNode* node, const std::string& relPath,
         }
         pos = end;
         const std::string name = listing.substr(start, end - start);
+        if (++names > maxNamesPerFolder) {
+            fail(QString("more than %1 names in one folder").arg(maxNamesPerFolder));
+            return;
+        }
 
         if (name.find("svn") != std::string::npos) {
             continue;
         }
-        if (isRefusedName(name)) {
-            qDebug() << "refused name - " << name.c_str();
+        if (isRefusedName(name) || (relPath.empty() && name == stagingName)) {
+            qDebug() << "refused name - " << printableName(name).constData();
             continue;
         }
-        if (name.find('.') == std::string::npos) {
-            FtpNode* child = node->addChild(FtpNode::Directory, name);
-            if (!child) {
-                continue; // listed twice: already known and listed
-            }
-            const std::string childPath = joinPath(relPath, name);
-            qDebug() << "dir - " << name.c_str();
-            const std::string url = gameUrl() + encodePath(childPath) + "/";
-            std::string childListing;
-            if (!connection.list(url, child, childPath, childListing)) {
-                qDebug() << "listing failed -" << printable(url).constData()
-                         << connection.errorString().c_str();
-                failed = true;
+        const bool folderGuess = name.find('.') == std::string::npos;
+        if (!folderGuess && name.find(".db") != std::string::npos) {
+            continue;
+        }
+        QString local;
+        if (!NameDecoder::fromServer(name, local)) {
+            fail("a name is neither UTF-8 nor CP949: " + QString(printableName(name)));
+            return;
+        }
+        const std::string localName = local.toUtf8().toStdString();
+        FtpNode* child = node->addChild(folderGuess ? FtpNode::Directory : FtpNode::File, name);
+        if (!child) {
+            continue; // listed twice: already known
+        }
+        child->localName = localName;
+        for (const std::unique_ptr<FtpNode>& other : node->children) {
+            if (other.get() != child && other->localName == localName) {
+                fail("two listed names are both " + local);
                 return;
             }
-        } else if (name.find(".db") != std::string::npos) {
+        }
+        if (!folderGuess) {
+            qDebug() << "file - " << localName.c_str();
             continue;
-        } else if (node->addChild(FtpNode::File, name)) {
-            qDebug() << "file - " << name.c_str();
+        }
+        const std::string childPath = joinPath(relPath, name);
+        if (depth + 1 > maxDepth) {
+            fail(QString("folders nested deeper than %1").arg(maxDepth));
+            return;
+        }
+        const std::string url = gameUrl() + encodePath(childPath) + "/";
+        std::string childListing;
+        if (connection.list(url, child, childPath, childListing)) {
+            qDebug() << "dir - " << localName.c_str();
+        } else if (connection.refused()) {
+            // A name without a dot need not be a folder (README, LICENSE): fetched as a file.
+            child->kind = FtpNode::File;
+            qDebug() << "file - " << localName.c_str() << "(not a folder)";
+        } else {
+            qDebug() << "listing failed -" << printable(url).constData()
+                     << connection.errorString().c_str();
+            failed = true;
+            return;
         }
     }
 }
 
-void FtpThread::downloadTree(FtpNode* node, const std::string& relPath) {
-    total = 0;
-    current = 0;
+bool FtpThread::sizeTree(FtpNode* node, const std::string& rawPath, int depth) {
+    for (const std::unique_ptr<FtpNode>& child : node->children) {
+        if (stopped()) {
+            return false;
+        }
+        const std::string childPath = joinPath(rawPath, child->name);
+        if (child->kind == FtpNode::Directory) {
+            if (!sizeTree(child.get(), childPath, depth + 1)) {
+                return false;
+            }
+            continue;
+        }
+        const std::string url = gameUrl() + encodePath(childPath);
+        if (connection.fileInfo(url, child->size, child->modified)) {
+            if (child->size > 0) {
+                bytesTotal += child->size;
+            }
+            continue;
+        }
+        const bool dotted = child->name.find('.') != std::string::npos;
+        if (!connection.refused() || !dotted) {
+            qDebug() << "download failed -" << printable(url).constData()
+                     << connection.errorString().c_str();
+            failed = true;
+            return false;
+        }
+        // A name with a dot need not be a file (v1.0, jre1.8): listed as a folder.
+        if (depth + 1 > maxDepth) {
+            fail(QString("folders nested deeper than %1").arg(maxDepth));
+            return false;
+        }
+        child->kind = FtpNode::Directory;
+        std::string listing;
+        if (!connection.list(url + "/", child.get(), childPath, listing)) {
+            fail("neither a file nor a folder on the server: " + qPath(child->localName));
+            return false;
+        }
+        qDebug() << "dir - " << child->localName.c_str() << "(not a file)";
+        if (stopped() || !sizeTree(child.get(), childPath, depth + 1)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void FtpThread::downloadTree(FtpNode* node, const std::string& rawPath,
+                             const std::string& localPath) {
     for (const std::unique_ptr<FtpNode>& child : node->children) {
         if (stopped()) {
             return;
         }
-        const std::string childPath = joinPath(relPath, child->name);
+        const std::string childRaw = joinPath(rawPath, child->name);
+        const std::string childLocal = joinPath(localPath, child->localName);
         if (child->kind == FtpNode::File) {
-            buffer.clear();
-            const std::string url = baseUrl + serverFolder + encodePath(childPath);
-            const bool received = connection.download(url, childPath, buffer);
-            if (!received) {
-                qDebug() << "download failed -" << printable(url).constData()
-                         << connection.errorString().c_str();
-                failed = true;
-            }
-            // Only a whole file replaces the local one; otherwise the older copy stays.
-            if (file && received && file->isOpen() && !file->commit()) {
-                qDebug() << " Could not write file" << file->errorString();
-                failed = true;
-            }
-            file.reset();
+            downloadFile(child.get(), childRaw, childLocal);
         } else {
-            const QString folder = QString::fromStdString(localFolder + childPath);
-            if (!QDir(folder).exists() && !QDir::current().mkdir(folder)) {
-                qDebug() << "could not create folder" << folder;
-                failed = true;
-                return;
-            }
-            downloadTree(child.get(), childPath);
+            downloadTree(child.get(), childRaw, childLocal);
         }
     }
 }
 
-void FtpThread::onFileReceived(const std::string& relPath, const std::string& data) {
-    if (data.empty()) {
+void FtpThread::downloadFile(FtpNode* node, const std::string& rawPath,
+                             const std::string& localPath) {
+    const QString staged = stagingFolder() + "/data/" + qPath(localPath);
+    const QString info = stagingFolder() + "/info/" + qPath(localPath);
+    const auto makeFolders = [&] {
+        return QDir().mkpath(QFileInfo(staged).path()) && QDir().mkpath(QFileInfo(info).path());
+    };
+    // A staging tree left by another layout of the server's tree is started afresh.
+    if (!makeFolders() && !(QDir(stagingFolder()).removeRecursively() && makeFolders())) {
+        fail("could not create the staging folder " + stagingFolder());
         return;
     }
-    if (!file) {
-        const std::string url = baseUrl + serverFolder + encodePath(relPath);
-        const std::string local = localFolder + relPath;
-        qDebug() << "ftp file - " << printable(url).constData();
-        qDebug() << "loc file - " << local.c_str();
-        // Written aside and put in place when the transfer has ended well.
-        file = std::make_unique<QSaveFile>(QString::fromStdString(local));
-        if (!file->open(QIODevice::WriteOnly)) {
-            qDebug() << " Could not open file for writing" << file->errorString();
-            failed = true;
-            connection.abortTransfer();
+
+    // Continued only when the server still holds the very file the data came from.
+    const bool known = node->size >= 0 && node->modified >= 0;
+    const QByteArray stamp =
+        known ? QByteArray::number(node->size) + ' ' + QByteArray::number(node->modified)
+              : QByteArray();
+    long long resumeFrom = 0;
+    const QFileInfo stagedInfo(staged);
+    if (known && stagedInfo.isFile() && readSmallFile(info) == stamp &&
+        stagedInfo.size() <= node->size) {
+        resumeFrom = stagedInfo.size();
+    }
+    if (resumeFrom == 0) {
+        QFile::remove(info);
+        if (known) {
+            QFile out(info);
+            if (!out.open(QIODevice::WriteOnly) || out.write(stamp) != stamp.size()) {
+                fail("could not write " + info);
+                return;
+            }
+        }
+    }
+    bytesDone += resumeFrom;
+
+    const std::string url = gameUrl() + encodePath(rawPath);
+    qDebug() << "ftp file - " << printable(url).constData();
+    qDebug() << "loc file - " << (localFolder + gameName + "/" + localPath).c_str();
+    if (resumeFrom > 0 && resumeFrom == node->size) {
+        qDebug() << "already whole from an earlier run";
+        return;
+    }
+    file = std::make_unique<QFile>(staged);
+    const QIODevice::OpenMode mode =
+        resumeFrom > 0 ? QIODevice::Append : QIODevice::WriteOnly | QIODevice::Truncate;
+    if (!file->open(mode)) {
+        fail(" Could not open file for writing " + staged + ": " + file->errorString());
+        file.reset();
+        return;
+    }
+    if (resumeFrom > 0) {
+        qDebug() << "continuing at byte" << resumeFrom;
+    }
+    buffer.clear();
+    const bool received = connection.download(url, gameName + "/" + rawPath, buffer, resumeFrom);
+    const bool written = file->flush();
+    file->close();
+    file.reset();
+    if (!received) {
+        qDebug() << "download failed -" << printable(url).constData()
+                 << connection.errorString().c_str();
+        failed = true; // the data so far stays for the next run
+        return;
+    }
+    if (!written) {
+        fail("could not write " + staged);
+        return;
+    }
+    const qint64 size = QFileInfo(staged).size();
+    if (node->size >= 0 && size != node->size) {
+        QFile::remove(staged);
+        QFile::remove(info);
+        fail(QString("%1 came with %2 bytes, the server announced %3")
+                 .arg(qPath(localPath))
+                 .arg(size)
+                 .arg(node->size));
+    }
+}
+
+void FtpThread::placeTree(FtpNode* node, const std::string& localPath) {
+    for (const std::unique_ptr<FtpNode>& child : node->children) {
+        if (stopped()) {
+            return;
+        }
+        const std::string childLocal = joinPath(localPath, child->localName);
+        const QString target = gameFolder() + '/' + qPath(childLocal);
+        if (child->kind == FtpNode::Directory) {
+            if (!QDir().mkpath(target)) {
+                fail("could not create folder " + target);
+                return;
+            }
+            placeTree(child.get(), childLocal);
+            continue;
+        }
+        const QString staged = stagingFolder() + "/data/" + qPath(childLocal);
+        if (QFileInfo(staged).size() == 0) {
+            QFile::remove(staged); // a file with no bytes makes no local file
+            continue;
+        }
+        if (!replaceFile(staged, target)) {
+            fail(" Could not write file " + target);
             return;
         }
     }
-    if (!file->isOpen()) {
+}
+
+void FtpThread::onFileReceived(const std::string&, const std::string& data) {
+    if (data.empty() || !file || !file->isOpen()) {
         return;
     }
-    // Stored byte for byte.
     const qint64 size = static_cast<qint64>(data.size());
     if (file->write(data.data(), size) != size) {
         qDebug() << " Could not write file" << file->errorString();
         failed = true;
         connection.abortTransfer();
+        return;
     }
+    bytesDone += size;
 }
 
 void FtpThread::onProgress(double dltotal, double dlnow, double, double) {

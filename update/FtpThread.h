@@ -10,11 +10,16 @@
 #include "FtpConnectionDelegate.h"
 #include "FtpNode.h"
 
-class QSaveFile;
+class QFile;
+class QString;
 
 // Brings one game's folder from the FTP server into "../../../<game>" and unpacks the
 // game's package there. Made and deleted by FtpDownloadView on the GUI thread; run()
-// and the delegate calls run on the worker. The panel only reads phase, total, current.
+// and the delegate calls run on the worker. The panel only reads the atomic figures.
+//
+// Files are received into a staging folder inside the game folder and put in place only
+// once every one of them is whole; an interrupted run leaves its partial data there, and
+// the next run continues a file whose size and time on the server have not changed.
 class FtpThread : public QThread, public FtpConnectionDelegate {
 public:
     enum Phase {
@@ -25,6 +30,12 @@ public:
         NothingFound = -1,
         Failed = -2, // a transfer, a local write or the installation failed
     };
+
+    // Limits on what a server may send: names in one folder, folders within folders.
+    static constexpr int maxNamesPerFolder = 100000;
+    static constexpr int maxDepth = 32;
+    // The staging folder's name inside the game folder; the server may not list it.
+    static const char* const stagingName;
 
     explicit FtpThread(const std::string& gameName);
     ~FtpThread() override;
@@ -41,21 +52,31 @@ public:
     std::atomic<int> phase{NotStarted};
     std::atomic<int> total{0};
     std::atomic<int> current{0};
+    // The download phase as a whole: bytes of every file to fetch, and bytes in hand
+    // (a resumed file counts what it already had).
+    std::atomic<long long> bytesTotal{0};
+    std::atomic<long long> bytesDone{0};
 
 protected:
     void run() override;
 
 private:
-    void downloadTree(FtpNode* node, const std::string& relPath);
+    bool sizeTree(FtpNode* node, const std::string& rawPath, int depth);
+    void downloadTree(FtpNode* node, const std::string& rawPath, const std::string& localPath);
+    void downloadFile(FtpNode* node, const std::string& rawPath, const std::string& localPath);
+    void placeTree(FtpNode* node, const std::string& localPath);
     bool install();
     bool stopped() const { return failed || isInterruptionRequested(); }
     std::string gameUrl() const;
+    QString gameFolder() const;
+    QString stagingFolder() const;
+    void fail(const QString& why);
 
     std::string buffer; // pieces of the file being downloaded, on their way to disk
     std::string gameName;
     std::unique_ptr<FtpNode> root;
     FtpConnection connection;
-    std::string baseUrl;             // the server's address, read once per run
-    bool failed = false;             // a transfer or local write failed: nothing more is done
-    std::unique_ptr<QSaveFile> file; // destination of the running download, once data came
+    std::string baseUrl;         // the server's address, read once per run
+    bool failed = false;         // a transfer or local write failed: nothing more is done
+    std::unique_ptr<QFile> file; // staging file of the running download
 };

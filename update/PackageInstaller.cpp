@@ -9,15 +9,31 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStorageInfo>
 #include <QString>
 #include <QThread>
 
 #include <unzip.h>
 
+#include "FtpThread.h"
+#include "NameDecoder.h"
+
 namespace {
 
 const std::string localFolder = "../../../";
 constexpr int copyBufferSize = 4096;
+constexpr unsigned long utf8NameFlag = 1ul << 11;
+
+// The entry's name as the local disk takes it: UTF-8 when flagged, else UTF-8 when valid,
+// else the Korean code page the operators' Windows machines write.
+// Some Windows zip tools separate folders with backslashes; on disk they are folders.
+bool localEntryName(const std::string& raw, const unz_file_info64& info, QString& out) {
+    if (!NameDecoder::fromPackage(raw, (info.flag & utf8NameFlag) != 0, out)) {
+        return false;
+    }
+    out.replace('\\', '/');
+    return true;
+}
 
 // The entry's name, whatever its length: the length is asked for first.
 bool readEntryInfo(unzFile zip, unz_file_info64& info, std::string& name) {
@@ -174,17 +190,23 @@ bool PackageInstaller::run() {
             unzClose(zip);
             return false;
         }
-        qDebug() << "debug extracting file " << name.c_str();
-        if (!name.empty() && name.back() == '/') {
-            qDebug() << "dir:" << name.c_str();
-            if (!QDir().mkpath(gameFolder + QString::fromStdString(name))) {
-                qDebug() << "could not create folder" << name.c_str();
+        QString local;
+        if (!localEntryName(name, info, local)) {
+            qDebug() << "unreadable entry name" << QByteArray::fromStdString(name);
+            unzClose(zip);
+            return false;
+        }
+        qDebug() << "debug extracting file " << local;
+        if (local.endsWith('/')) {
+            qDebug() << "dir:" << local;
+            if (!QDir().mkpath(gameFolder + local)) {
+                qDebug() << "could not create folder" << local;
                 unzClose(zip);
                 return false;
             }
         } else {
-            qDebug() << "file:" << name.c_str();
-            if (!extractFile(zip, name, info.version, info.external_fa)) {
+            qDebug() << "file:" << local;
+            if (!extractFile(zip, local, info.uncompressed_size, info.version, info.external_fa)) {
                 unzClose(zip);
                 return false;
             }
@@ -205,6 +227,7 @@ bool PackageInstaller::run() {
 
 bool PackageInstaller::checkNames(void* handle, unsigned long long entries) {
     unzFile zip = static_cast<unzFile>(handle);
+    unsigned long long declared = 0;
     for (unsigned long long i = 0; i < entries; ++i) {
         unz_file_info64 info;
         std::string name;
@@ -213,23 +236,50 @@ bool PackageInstaller::checkNames(void* handle, unsigned long long entries) {
             qDebug() << "could not read file info";
             return false;
         }
-        if (!isSafeEntryName(name)) {
-            qDebug() << "refused entry" << QByteArray::fromStdString(name);
+        // The checks judge the name the disk will see, not its raw bytes.
+        QString local;
+        if (!localEntryName(name, info, local)) {
+            qDebug() << "refused entry: its name is neither UTF-8 nor CP949"
+                     << QByteArray::fromStdString(name);
+            return false;
+        }
+        const std::string converted = local.toUtf8().toStdString();
+        const QString first = local.section('/', 0, 0);
+        if (!isSafeEntryName(converted) || first == QLatin1String(FtpThread::stagingName)) {
+            qDebug() << "refused entry" << local;
+            return false;
+        }
+        declared += std::min<unsigned long long>(info.uncompressed_size, ULLONG_MAX - declared);
+    }
+    // Refused before anything is written when the entries would not fit on the disk.
+    const QString gameFolder = QString::fromStdString(localFolder + gameName);
+    const QStorageInfo storage(gameFolder);
+    if (storage.isValid() && storage.bytesAvailable() >= 0) {
+        const auto available = static_cast<unsigned long long>(storage.bytesAvailable());
+        if (declared > available ||
+            available - declared < static_cast<unsigned long long>(spareBytes)) {
+            qDebug().noquote() << QString(
+                                      "the package does not fit: its entries hold %1 bytes, "
+                                      "%2 bytes are free on the disk of %3 and %4 must stay free")
+                                      .arg(declared)
+                                      .arg(available)
+                                      .arg(gameFolder)
+                                      .arg(spareBytes);
             return false;
         }
     }
     return true;
 }
 
-bool PackageInstaller::extractFile(void* handle, const std::string& name,
-                                   unsigned long versionMadeBy, unsigned long externalAttributes) {
+bool PackageInstaller::extractFile(void* handle, const QString& name,
+                                   unsigned long long declaredSize, unsigned long versionMadeBy,
+                                   unsigned long externalAttributes) {
     unzFile zip = static_cast<unzFile>(handle);
     if (unzOpenCurrentFile(zip) != UNZ_OK) {
         qDebug() << "could not open file";
         return false;
     }
-    const QString path =
-        QString::fromStdString(localFolder + gameName) + '/' + QString::fromStdString(name);
+    const QString path = QString::fromStdString(localFolder + gameName) + '/' + name;
     qDebug() << path;
 
     // Entries need not list their folders first.
@@ -247,6 +297,7 @@ bool PackageInstaller::extractFile(void* handle, const std::string& name,
         return false;
     }
     char buffer[copyBufferSize];
+    unsigned long long written = 0;
     for (;;) {
         if (interrupted()) {
             destination.cancelWriting();
@@ -263,14 +314,30 @@ bool PackageInstaller::extractFile(void* handle, const std::string& name,
         if (read == 0) {
             break;
         }
-        if (destination.write(buffer, read) != read) {
-            qDebug() << "could not write" << path << destination.errorString();
+        // Never more than the entry declares, whatever its data would inflate to.
+        if (static_cast<unsigned long long>(read) > declaredSize - written) {
+            qDebug() << "entry longer than it declares:" << name;
+            destination.cancelWriting();
             unzCloseCurrentFile(zip);
             return false;
         }
-        qDebug() << "debug bytes written " << read << name.c_str();
+        if (destination.write(buffer, read) != read) {
+            qDebug() << "could not write" << path << destination.errorString();
+            destination.cancelWriting();
+            unzCloseCurrentFile(zip);
+            return false;
+        }
+        written += static_cast<unsigned long long>(read);
+        qDebug() << "debug bytes written " << read << name;
     }
+    // The reader stops quietly where a cut-short entry's data ends, and checks the CRC
+    // only of an entry read to its declared end: both are checked here.
     const int closed = unzCloseCurrentFile(zip);
+    if (written != declaredSize) {
+        qDebug() << "entry cut short:" << name << written << "of" << declaredSize << "bytes";
+        destination.cancelWriting();
+        return false;
+    }
     if (closed != UNZ_OK) {
         qDebug() << "error " << closed; // UNZ_CRCERROR: the data is not what was packed
         destination.cancelWriting();

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <string>
 
+#include <QString>
+
 // Unpacks a game's package "../../../<game>/<game>.zip" into the game's folder and
 // deletes it once every entry is in place. Runs on the update worker (FtpThread::install)
 // and publishes entries as total/current for the progress panel.
@@ -19,10 +21,13 @@ public:
     // no ".." component (either slash counts as a separator).
     static bool isSafeEntryName(const std::string& name);
 
+    // Room kept free on the game folder's disk beyond what the entries declare.
+    static constexpr long long spareBytes = 64LL * 1024 * 1024;
+
 private:
     bool checkNames(void* zip, unsigned long long entries);
-    bool extractFile(void* zip, const std::string& name, unsigned long versionMadeBy,
-                     unsigned long externalAttributes);
+    bool extractFile(void* zip, const QString& name, unsigned long long declaredSize,
+                     unsigned long versionMadeBy, unsigned long externalAttributes);
 
     std::string gameName;
     std::atomic<int>& total;

@@ -54,6 +54,13 @@ bool FtpServerFixture::start(const Options& options) {
     for (auto it = options.extraNames.begin(); it != options.extraNames.end(); ++it) {
         extra.insert(it.key(), QJsonArray::fromStringList(it.value()));
     }
+    // Through a file: a listing made long on purpose does not fit a command line.
+    QFile extraFile(dir.path() + "/extra.json");
+    if (!extraFile.open(QIODevice::WriteOnly) ||
+        extraFile.write(QJsonDocument(extra).toJson(QJsonDocument::Compact)) < 0) {
+        return false;
+    }
+    extraFile.close();
     const QStringList args{QStringLiteral(TESTS_SOURCE_DIR "/support/ftp_fixture.py"),
                            "--root",
                            rootPath(),
@@ -63,8 +70,12 @@ bool FtpServerFixture::start(const Options& options) {
                            QString::fromUtf8(options.password),
                            "--rate",
                            QString::number(options.bytesPerSecond),
-                           "--extra",
-                           QString::fromUtf8(QJsonDocument(extra).toJson(QJsonDocument::Compact))};
+                           "--extra-file",
+                           extraFile.fileName(),
+                           "--encoding",
+                           QString::fromLatin1(options.encoding),
+                           "--cut-after",
+                           QString::number(options.cutAfter)};
     process.start(python, args);
     if (!process.waitForStarted(10000)) {
         return false;
@@ -91,6 +102,16 @@ bool FtpServerFixture::start(const Options& options) {
 QByteArray FtpServerFixture::url(const QByteArray& otherPassword) const {
     const QByteArray& pass = otherPassword.isNull() ? password : otherPassword;
     return "ftp://u:" + pass + "@127.0.0.1:" + QByteArray::number(port);
+}
+
+qint64 FtpServerFixture::bytesSent() const {
+    qint64 sum = 0;
+    for (const QString& line : commands()) {
+        if (line.startsWith("SENT RETR ")) {
+            sum += line.mid(10).toLongLong();
+        }
+    }
+    return sum;
 }
 
 QStringList FtpServerFixture::commands() const {

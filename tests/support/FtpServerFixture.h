@@ -21,6 +21,10 @@ public:
         int bytesPerSecond = 0; // data connection rate limit, 0 for none
         // Names added to a folder's listing, keyed by FTP path ("/BoardGame/Poker").
         QMap<QString, QStringList> extraNames;
+        // The code page of names on the wire, as Python names it ("cp949").
+        QByteArray encoding = "utf8";
+        // Drops the first download's data connection after this many bytes (0: never).
+        qint64 cutAfter = 0;
     };
 
     FtpServerFixture();
@@ -41,11 +45,14 @@ public:
     // "ftp://u:<password>@127.0.0.1:<port>", with the right password unless one is given.
     QByteArray url(const QByteArray& password = QByteArray()) const;
 
-    // The commands received so far, as "<COMMAND>" or "<COMMAND> <ftp path>".
+    // The commands received so far, as "<COMMAND>" or "<COMMAND> <ftp path>", and
+    // "SENT <COMMAND> <bytes>" for each data transfer that ended.
     QStringList commands() const;
     // The paths given to one command, in order (e.g. every "NLST").
     QStringList paths(const QString& command) const;
     void clearCommands();
+    // Bytes sent by the downloads (RETR) so far, all added up.
+    qint64 bytesSent() const;
 
     // Ends the server at once: its connections close mid-transfer.
     void kill();

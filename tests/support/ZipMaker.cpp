@@ -1,5 +1,7 @@
 #include "ZipMaker.h"
 
+#include <cstring>
+
 #include <QFile>
 #include <QtEndian>
 
@@ -25,7 +27,8 @@ bool makeZip(const QString& path, const QList<ZipEntry>& entries) {
         const int level = entry.stored ? 0 : Z_DEFAULT_COMPRESSION;
         ok = zipOpenNewFileInZip4_64(zip, entry.name.constData(), &info, nullptr, 0, nullptr, 0,
                                      nullptr, method, level, 0, -MAX_WBITS, DEF_MEM_LEVEL,
-                                     Z_DEFAULT_STRATEGY, nullptr, 0, versionMadeBy, 0, 0) == ZIP_OK;
+                                     Z_DEFAULT_STRATEGY, nullptr, 0, versionMadeBy,
+                                     entry.utf8Flag ? 1u << 11 : 0u, 0) == ZIP_OK;
         if (ok && !entry.data.isEmpty()) {
             ok = zipWriteInFileInZip(zip, entry.data.constData(), unsigned(entry.data.size())) ==
                  ZIP_OK;
@@ -54,6 +57,37 @@ qint64 entryDataOffset(const QByteArray& archive, const QByteArray& name) {
         pos = archive.indexOf(signature, int(pos) + 4);
     }
     return -1;
+}
+
+namespace {
+void writeLittleEndian(QByteArray& bytes, int pos, quint32 value) {
+    const quint32 little = qToLittleEndian(value);
+    std::memcpy(bytes.data() + pos, &little, sizeof little);
+}
+} // namespace
+
+bool setDeclaredSize(QByteArray& archive, const QByteArray& name, quint32 size) {
+    // Local header: uncompressed size at 22, name at 30. Central header: size at 24,
+    // name length at 28, name at 46.
+    bool local = false;
+    bool central = false;
+    for (int pos = 0; pos + 46 <= archive.size(); ++pos) {
+        auto* header = reinterpret_cast<uchar*>(archive.data() + pos);
+        if (header[0] != 'P' || header[1] != 'K') {
+            continue;
+        }
+        if (header[2] == 3 && header[3] == 4 && archive.mid(pos + 30, name.size()) == name &&
+            qFromLittleEndian<quint16>(header + 26) == name.size()) {
+            writeLittleEndian(archive, pos + 22, size);
+            local = true;
+        } else if (header[2] == 1 && header[3] == 2 &&
+                   qFromLittleEndian<quint16>(header + 28) == name.size() &&
+                   archive.mid(pos + 46, name.size()) == name) {
+            writeLittleEndian(archive, pos + 24, size);
+            central = true;
+        }
+    }
+    return local && central;
 }
 
 } // namespace testsupport

@@ -5,17 +5,24 @@ given. Prints "PORT <n>" on standard output once it listens. Every command it re
 is appended to the log file as "<COMMAND> <path>" (the path as the client sees it) so a
 test can check which listings and downloads were asked for; passwords are never logged.
 
+Names go out and come in as bytes of one code page (--encoding, UTF-8 unless set; bytes
+that are not valid in it pass through unchanged), so a test can play a server whose names
+are in the Korean Windows code page. --cut-after N drops the first download's data
+connection after N bytes, as a broken link would. Each finished or dropped data transfer
+is logged as "SENT <command> <bytes>".
+
 Run with Debian's interpreter: /usr/bin/python3 ftp_fixture.py --root DIR ...
 """
 
 import argparse
 import json
 import logging
+import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
-from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 # Commands whose argument names a path; the handler has already mapped it to a local one.
@@ -33,9 +40,17 @@ def main():
                         help="bytes per second on data connections, 0 for no limit")
     parser.add_argument("--extra", default="{}",
                         help='JSON object: FTP folder path -> names added to its listing')
+    parser.add_argument("--extra-file", help="the same JSON object, read from a file")
+    parser.add_argument("--encoding", default="utf8")
+    parser.add_argument("--cut-after", type=int, default=0)
     args = parser.parse_args()
 
     extra = json.loads(args.extra)
+    if args.extra_file:
+        with open(args.extra_file, encoding="utf-8") as f:
+            extra = json.load(f)
+    encoding = args.encoding
+    cut = {"left": args.cut_after}
     log = open(args.log, "a", buffering=1, encoding="utf-8")
 
     class Fs(AbstractedFS):
@@ -50,20 +65,60 @@ def main():
         abstracted_fs = Fs
         auth_failed_timeout = 0.05
 
+        def decode(self, data):
+            return data.decode(encoding, "surrogateescape")
+
+        def ftp_NLST(self, path):
+            try:
+                if self.fs.isdir(path):
+                    listing = sorted(self.run_as_current_user(self.fs.listdir, path))
+                else:
+                    self.fs.lstat(path)
+                    listing = [os.path.basename(path)]
+            except OSError as err:
+                self.respond("550 %s." % err.strerror)
+                return None
+            data = "".join(name + "\r\n" for name in listing)
+            self.push_dtp_data(data.encode(encoding, "surrogateescape"), cmd="NLST")
+            return path
+
         def process_command(self, cmd, *cmd_args, **kwargs):
             text = cmd
             if cmd in PATH_COMMANDS and cmd_args and self.fs is not None:
-                text += " " + self.fs.fs2ftp(cmd_args[0])
+                ftp_path = self.fs.fs2ftp(cmd_args[0])
+                text += " " + ftp_path.encode("utf8", "surrogateescape").decode("utf8", "replace")
+            elif cmd == "REST" and cmd_args:
+                text += " " + str(cmd_args[0])
             log.write(text + "\n")
             super().process_command(cmd, *cmd_args, **kwargs)
 
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, args.root, perm="elr")
     Handler.authorizer = authorizer
-    if args.rate > 0:
-        class Dtp(ThrottledDTPHandler):
-            write_limit = args.rate
-        Handler.dtp_handler = Dtp
+    # The throttled handler sends through send(), where a cut can happen; the plain one
+    # may use sendfile and is the fastest server for the benchmarks.
+    base = ThrottledDTPHandler if args.rate > 0 or args.cut_after > 0 else DTPHandler
+
+    class Dtp(base):
+        write_limit = args.rate
+
+        def send(self, data):
+            if cut["left"] > 0 and getattr(self, "cmd", None) == "RETR":
+                if self.tot_bytes_sent + len(data) >= cut["left"]:
+                    data = data[:cut["left"] - self.tot_bytes_sent]
+                    if data:
+                        super().send(data)
+                    cut["left"] = 0
+                    self.close()  # the link breaks: no end of transfer is sent
+                    return 0
+            return super().send(data)
+
+        def close(self):
+            if not self._closed and getattr(self, "cmd", None):
+                log.write("SENT %s %d\n" % (self.cmd, self.tot_bytes_sent))
+            super().close()
+
+    Handler.dtp_handler = Dtp
 
     logging.basicConfig(level=logging.WARNING, stream=sys.stderr)
     server = FTPServer(("127.0.0.1", args.port), Handler)
