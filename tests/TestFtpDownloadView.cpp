@@ -48,12 +48,14 @@ protected:
 class TestedPanel : public FtpDownloadView {
 public:
     bool fake = true;
+    uint stackSize = 0; // 1 makes the system refuse the thread
     QList<FtpThread*> made;
 
 protected:
     FtpThread* createThread(const std::string& gameName) override {
         FtpThread* thread =
             fake ? new FakeFtpThread(gameName) : FtpDownloadView::createThread(gameName);
+        thread->setStackSize(stackSize);
         made << thread;
         return thread;
     }
@@ -80,6 +82,7 @@ private slots:
     void unknownPhaseKeepsText();
     void finishReport_data();
     void finishReport();
+    void workerCannotStart();
     void secondStartWhileRunningRefused();
     void startAgainFromReport();
     void realUpdateEndToEnd();
@@ -296,6 +299,28 @@ void TestFtpDownloadView::finishReport() {
     QCOMPARE(names.size(), 1);
     // The game folder is prepared before the worker starts.
     QVERIFY(QDir(QString("../../../") + reported).exists());
+}
+
+void TestFtpDownloadView::workerCannotStart() {
+    TestedPanel panel;
+    panel.stackSize = 1;
+    QStringList names;
+    panel.setFinishedCallback(
+        [&](const std::string& name) { names << QString::fromStdString(name); });
+    panel.start(1);
+    // Reported as a failure at once: nothing is left waiting for a worker.
+    QCOMPARE(names, QStringList({""}));
+    waitTicks(panel, 3);
+    QCOMPARE(names.size(), 1);
+    // And the next update can start.
+    panel.stackSize = 0;
+    panel.start(1);
+    FakeFtpThread* thread = fake(panel);
+    QVERIFY(thread);
+    QTRY_VERIFY_WITH_TIMEOUT(thread->isRunning(), 5000);
+    thread->phase = FtpThread::Installing;
+    thread->release.release();
+    QTRY_COMPARE_WITH_TIMEOUT(names, QStringList({"", "Matgo"}), 5000);
 }
 
 void TestFtpDownloadView::secondStartWhileRunningRefused() {

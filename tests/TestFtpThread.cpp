@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTextCodec>
+
+#include <cstdio>
 
 #include "FtpConnection.h"
 #include "FtpServerFixture.h"
@@ -59,11 +62,18 @@ private slots:
     void filesStoredByteForByte();
     void filteringAndDepthFirst();
     void dotFolderTakenForFile();
+    void windowsServer_data();
+    void windowsServer();
+    void refusedListings_data();
+    void refusedListings();
+    void resume_data();
+    void resume();
     void zeroLengthFile();
     void sameNameTwice();
     void refusedNames();
     void nothingFound_data();
     void nothingFound();
+    void missingListedFile_data();
     void missingListedFile();
     void failedSubListing();
     void unwritableLocalFile();
@@ -217,6 +227,7 @@ void TestFtpThread::filteringAndDepthFirst() {
 }
 
 void TestFtpThread::dotFolderTakenForFile() {
+    // Taken for a file first; refused as one, it is listed as the folder it is.
     FtpServerFixture server;
     QVERIFY(server.addFile("BoardGame/Poker/v1.0/inside.txt", "inside"));
     QVERIFY(server.start());
@@ -226,13 +237,191 @@ void TestFtpThread::dotFolderTakenForFile() {
     runToEnd(thread);
     const FtpNode* node = child(thread.tree(), "v1.0");
     QVERIFY(node);
-    QCOMPARE(node->kind, int(FtpNode::File));
-    QCOMPARE(server.paths("NLST"), QStringList({"/BoardGame/Poker"}));
-    // Fetched as a file, which a folder cannot be: the update fails rather than claim success.
-    QVERIFY(server.paths("SIZE").contains("/BoardGame/Poker/v1.0") ||
-            server.paths("RETR").contains("/BoardGame/Poker/v1.0"));
+    QCOMPARE(node->kind, int(FtpNode::Directory));
+    QVERIFY(server.paths("SIZE").contains("/BoardGame/Poker/v1.0"));
+    QCOMPARE(server.paths("NLST"), QStringList({"/BoardGame/Poker", "/BoardGame/Poker/v1.0"}));
+    QCOMPARE(thread.phase.load(), int(FtpThread::Installing));
+    QCOMPARE(read(game("v1.0/inside.txt")), QByteArray("inside"));
+}
+
+namespace {
+QByteArray cp949(const QString& text) {
+    return QTextCodec::codecForName("CP949")->fromUnicode(text);
+}
+} // namespace
+
+void TestFtpThread::windowsServer_data() {
+    QTest::addColumn<QByteArray>("encoding");
+    QTest::newRow("server in CP949") << QByteArray("cp949");
+    QTest::newRow("server in UTF-8") << QByteArray("utf8");
+}
+
+// A server as operators run it on Windows: Korean names in its code page, files without a
+// dot, folders with one, and a package zipped on Windows (CP949 names, no Unix modes).
+void TestFtpThread::windowsServer() {
+    QFETCH(QByteArray, encoding);
+    FtpServerFixture server;
+    const QString korean = QString::fromUtf8("데이터/한글 설명.txt");
+    QVERIFY(server.addFile("BoardGame/Poker/README", "read me"));
+    QVERIFY(server.addFile("BoardGame/Poker/LICENSE", "licence"));
+    QVERIFY(server.addFile("BoardGame/Poker/v1.0/notes.txt", "notes"));
+    QVERIFY(server.addFile("BoardGame/Poker/jre1.8/bin/java", "java"));
+    QVERIFY(server.addFile("BoardGame/Poker/" + korean, "korean"));
+    testsupport::ZipEntry windowsEntry{cp949(QString::fromUtf8("게임/실행 파일.exe")), "program"};
+    QVERIFY(server.addFile("BoardGame/Poker/Poker.zip", zipBytes({windowsEntry})));
+    FtpServerFixture::Options options;
+    options.encoding = encoding;
+    QVERIFY(server.start(options));
+    setFtpUrl(server.url());
+
+    QStringList log;
+    capturedLog = &log;
+    const QtMessageHandler previous = qInstallMessageHandler(captureMessages);
+    FtpThread thread("Poker");
+    runToEnd(thread);
+    qInstallMessageHandler(previous);
+    capturedLog = nullptr;
+
+    QCOMPARE(thread.phase.load(), int(FtpThread::Installing));
+    QCOMPARE(read(game("README")), QByteArray("read me"));
+    QCOMPARE(read(game("LICENSE")), QByteArray("licence"));
+    QCOMPARE(read(game("v1.0/notes.txt")), QByteArray("notes"));
+    QCOMPARE(read(game("jre1.8/bin/java")), QByteArray("java"));
+    QCOMPARE(read(game(korean)), QByteArray("korean"));
+    QCOMPARE(read(game(QString::fromUtf8("게임/실행 파일.exe"))), QByteArray("program"));
+    QVERIFY(!QFile::exists(game("Poker.zip")));
+    QVERIFY(!QFile::exists(game(FtpThread::stagingName)));
+    // Each name went back to the server as the bytes it listed.
+    QVERIFY(server.paths("RETR").contains("/BoardGame/Poker/" + korean));
+    // Which guess won is in the log.
+    QVERIFY(!log.filter(QRegularExpression("file - .*README.*not a folder")).isEmpty());
+    QVERIFY(!log.filter(QRegularExpression("dir - .*v1.0.*not a file")).isEmpty());
+}
+
+void TestFtpThread::refusedListings_data() {
+    QTest::addColumn<QString>("situation");
+    QTest::newRow("name neither UTF-8 nor CP949") << "undecodable";
+    QTest::newRow("two listed names for one local name") << "collision";
+    QTest::newRow("more than 100,000 names") << "many";
+    QTest::newRow("listing over 8 MiB") << "long";
+    QTest::newRow("folders 33 deep") << "deep";
+}
+
+// What a server sends is bounded and must name files faithfully; otherwise the update
+// fails before anything is downloaded or overwritten.
+void TestFtpThread::refusedListings() {
+    QFETCH(QString, situation);
+    FtpServerFixture server;
+    QVERIFY(server.addFile("BoardGame/Poker/a.txt", "a"));
+    FtpServerFixture::Options options;
+    const QByteArray folder = QFile::encodeName(server.rootPath() + "/BoardGame/Poker/");
+    const auto rawFile = [&](const QByteArray& name) {
+        std::FILE* f = std::fopen((folder + name).constData(), "wb");
+        return f && std::fclose(f) == 0;
+    };
+    if (situation == "undecodable") {
+        QVERIFY(rawFile("\xff\xfe.txt"));
+    } else if (situation == "collision") {
+        // The same name once in UTF-8 and once in CP949.
+        QVERIFY(rawFile(QString::fromUtf8("가.txt").toUtf8()));
+        QVERIFY(rawFile(cp949(QString::fromUtf8("가.txt"))));
+    } else if (situation == "many") {
+        QStringList names;
+        for (int i = 0; i < 100001; ++i) {
+            names << QString("n%1.txt").arg(i);
+        }
+        options.extraNames["/BoardGame/Poker"] = names;
+    } else if (situation == "long") {
+        QStringList names;
+        for (int i = 0; i < 40000; ++i) {
+            names << QString("%1.txt").arg(i, 230, 10, QChar('x'));
+        }
+        options.extraNames["/BoardGame/Poker"] = names;
+    } else {
+        QString path = "BoardGame/Poker";
+        for (int i = 0; i < 33; ++i) {
+            path += "/d";
+        }
+        QVERIFY(server.addFile(path + "/deep.txt", "deep"));
+    }
+    QVERIFY(server.start(options));
+    setFtpUrl(server.url());
+    QVERIFY(QFile(game("a.txt")).open(QIODevice::WriteOnly));
+
+    FtpThread thread("Poker");
+    runToEnd(thread, 60000);
     QCOMPARE(thread.phase.load(), int(FtpThread::Failed));
-    QVERIFY(!QFile::exists(game("v1.0")));
+    QCOMPARE(server.paths("RETR"), QStringList());
+    QCOMPARE(read(game("a.txt")), QByteArray());
+    QCOMPARE(QDir(game()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList({"a.txt"}));
+}
+
+void TestFtpThread::resume_data() {
+    QTest::addColumn<QString>("change"); // what changes on the server between the runs
+    QTest::newRow("unchanged: continued") << "none";
+    QTest::newRow("new size: started over") << "size";
+    QTest::newRow("new time: started over") << "time";
+}
+
+// A download cut off half way leaves its data in the staging folder; the next update
+// continues it only while the server holds the same file.
+void TestFtpThread::resume() {
+    QFETCH(QString, change);
+    FtpServerFixture server;
+    testsupport::ZipEntry big{"data.bin", testsupport::randomBytes(3 << 20)};
+    big.stored = true;
+    const QByteArray package = zipBytes({big, {"small.txt", "small"}});
+    QVERIFY(server.addFile("BoardGame/Poker/Poker.zip", package));
+    QVERIFY(server.addFile("BoardGame/Poker/extra.txt", "extra"));
+    FtpServerFixture::Options options;
+    options.cutAfter = 1 << 20;
+    QVERIFY(server.start(options));
+    setFtpUrl(server.url());
+
+    {
+        FtpThread first("Poker");
+        runToEnd(first);
+        QCOMPARE(first.phase.load(), int(FtpThread::Failed));
+    }
+    // Nothing of it replaced a game file; what came waits in the staging folder.
+    QCOMPARE(QDir(game()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    const QString staged = game(QString(FtpThread::stagingName) + "/data/Poker.zip");
+    QCOMPARE(QFileInfo(staged).size(), qint64(1 << 20));
+
+    QByteArray expected = package;
+    const QString served = server.rootPath() + "/BoardGame/Poker/Poker.zip";
+    if (change == "size") {
+        big.data = testsupport::randomBytes(2 << 20);
+        expected = zipBytes({big, {"small.txt", "changed"}});
+        QVERIFY(server.addFile("BoardGame/Poker/Poker.zip", expected));
+    } else if (change == "time") {
+        QFile file(served);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTimeUtc().addDays(-3),
+                                 QFileDevice::FileModificationTime));
+    }
+    server.clearCommands();
+
+    FtpThread second("Poker");
+    runToEnd(second);
+    QCOMPARE(second.phase.load(), int(FtpThread::Installing));
+    const bool continued = change == "none";
+    QCOMPARE(server.commands().contains(QString("REST %1").arg(1 << 20)), continued);
+    QCOMPARE(server.bytesSent(),
+             expected.size() - (continued ? 1 << 20 : 0) + qint64(sizeof("extra") - 1));
+    QCOMPARE(second.bytesTotal.load(), expected.size() + qint64(sizeof("extra") - 1));
+    QCOMPARE(second.bytesDone.load(), second.bytesTotal.load());
+    // Byte for byte what a clean update gives.
+    const QString unpacked = tmp->path() + "/clean.zip";
+    QFile out(unpacked);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(expected);
+    out.close();
+    QCOMPARE(read(game("data.bin")), big.data);
+    QCOMPARE(read(game("small.txt")), QByteArray(change == "size" ? "changed" : "small"));
+    QCOMPARE(read(game("extra.txt")), QByteArray("extra"));
+    QVERIFY(!QFile::exists(game(FtpThread::stagingName)));
 }
 
 void TestFtpThread::zeroLengthFile() {
@@ -273,8 +462,8 @@ void TestFtpThread::refusedNames() {
     QVERIFY(server.addFile("BoardGame/Poker/ok.txt", "ok"));
     QVERIFY(server.addFile("BoardGame/up.txt", "outside the game folder"));
     FtpServerFixture::Options options;
-    options.extraNames["/BoardGame/Poker"] =
-        QStringList({"..", ".", "../up.txt", "sub/../../up.txt", "..\\up.txt", "a\\b"});
+    options.extraNames["/BoardGame/Poker"] = QStringList(
+        {"..", ".", "../up.txt", "sub/../../up.txt", "..\\up.txt", "a\\b", FtpThread::stagingName});
     QVERIFY(server.start(options));
     setFtpUrl(server.url());
     const QStringList before = treeOutsideGame();
@@ -333,24 +522,34 @@ void TestFtpThread::nothingFound() {
     QVERIFY(!QFile::exists(game("old.txt")));
 }
 
+void TestFtpThread::missingListedFile_data() {
+    QTest::addColumn<QString>("ghost");
+    // Neither a file nor a folder of that name: both guesses fail.
+    QTest::newRow("dotted name") << "ghost.bin";
+    QTest::newRow("dotless name") << "ghost";
+}
+
 void TestFtpThread::missingListedFile() {
+    QFETCH(QString, ghost);
     FtpServerFixture server;
     QVERIFY(server.addFile("BoardGame/Poker/a.bin", "a"));
     FtpServerFixture::Options options;
-    options.extraNames["/BoardGame/Poker"] = QStringList({"ghost.bin"});
+    options.extraNames["/BoardGame/Poker"] = QStringList({ghost});
     QVERIFY(server.start(options));
     setFtpUrl(server.url());
 
     FtpThread thread("Poker");
     runToEnd(thread);
     QCOMPARE(thread.phase.load(), int(FtpThread::Failed));
-    QVERIFY(server.paths("SIZE").contains("/BoardGame/Poker/ghost.bin") ||
-            server.paths("RETR").contains("/BoardGame/Poker/ghost.bin"));
-    QVERIFY(!QFile::exists(game("ghost.bin")));
+    QVERIFY(server.paths("SIZE").contains("/BoardGame/Poker/" + ghost));
+    QVERIFY(server.commands().contains("CWD /BoardGame/Poker/" + ghost));
+    QCOMPARE(server.paths("RETR"), QStringList());
+    QVERIFY(!QFile::exists(game(ghost)));
+    QVERIFY(!QFile::exists(game("a.bin")));
 }
 
 void TestFtpThread::failedSubListing() {
-    // "LICENSE" has no dot, so it is taken for a folder; it cannot be listed as one.
+    // "LICENSE" has no dot, so it is taken for a folder; refused as one, it is a file.
     FtpServerFixture server;
     QVERIFY(server.addFile("BoardGame/Poker/LICENSE", "licence text"));
     QVERIFY(server.addFile("BoardGame/Poker/Poker.zip", zipBytes({{"a.txt", "a"}})));
@@ -359,11 +558,11 @@ void TestFtpThread::failedSubListing() {
 
     FtpThread thread("Poker");
     runToEnd(thread);
-    QCOMPARE(thread.phase.load(), int(FtpThread::Failed));
+    QCOMPARE(thread.phase.load(), int(FtpThread::Installing));
     QVERIFY(server.commands().contains("CWD /BoardGame/Poker/LICENSE"));
-    // The run stops before any download.
-    QCOMPARE(server.paths("RETR"), QStringList());
-    QVERIFY(!QFile::exists(game("a.txt")));
+    QCOMPARE(child(thread.tree(), "LICENSE")->kind, int(FtpNode::File));
+    QCOMPARE(read(game("LICENSE")), QByteArray("licence text"));
+    QCOMPARE(read(game("a.txt")), QByteArray("a"));
 }
 
 void TestFtpThread::unwritableLocalFile() {
@@ -476,15 +675,17 @@ void TestFtpThread::stopRequested() {
     QVERIFY(clock.elapsed() < 5000);
     QCOMPARE(thread.phase.load(), int(FtpThread::Failed));
     QVERIFY(!QFile::exists(game("Poker.zip")));
+    // Kept for the next run to continue.
+    QVERIFY(QFileInfo(game(QString(FtpThread::stagingName) + "/data/Poker.zip")).size() > 0);
 }
 
 void TestFtpThread::passwordNeverLogged() {
     FtpServerFixture server;
-    QVERIFY(server.addFile("BoardGame/Poker/a.bin", "a"));
+    QVERIFY(server.addFile("BoardGame/Poker/a.bin", "abcdef"));
     QVERIFY(server.addFile("BoardGame/Poker/data/b.bin", "b"));
     FtpServerFixture::Options options;
     options.password = "Sesame4711";
-    options.extraNames["/BoardGame/Poker"] = QStringList({"ghost.bin"});
+    options.cutAfter = 1; // the first download breaks: a failure line with its address
     QVERIFY(server.start(options));
     setFtpUrl(server.url());
 
@@ -497,9 +698,9 @@ void TestFtpThread::passwordNeverLogged() {
     qInstallMessageHandler(previous);
     capturedLog = nullptr;
     QVERIFY(finished);
-    QCOMPARE(thread.phase.load(), int(FtpThread::Failed)); // the ghost makes a failure line
+    QCOMPARE(thread.phase.load(), int(FtpThread::Failed));
     QVERIFY(log.filter("ftp file - ").size() >= 1);
-    QVERIFY(log.filter("ghost.bin").size() >= 1);
+    QVERIFY(log.filter("download failed - ftp://u@127.0.0.1").size() >= 1);
     QCOMPARE(log.filter("Sesame4711"), QStringList());
 }
 

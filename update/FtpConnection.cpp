@@ -101,6 +101,11 @@ bool FtpConnection::download(const std::string& url, const std::string& relPath,
         curl_easy_setopt(curl, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(0));
     }
     if (!done) {
+        // What came before the transfer broke is handed on too: a later run continues
+        // from there. Not after the delegate refused the data.
+        if (delegate && !aborted && !out.empty()) {
+            delegate->onFileReceived(relPath, out);
+        }
         return false;
     }
     if (delegate) {

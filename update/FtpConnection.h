@@ -32,7 +32,7 @@ public:
     // Whole-file download of url, received into out. The delegate's onFileReceived gets
     // the bytes in order, a piece whenever out holds pieceSize bytes and the rest once the
     // transfer has succeeded. False when the transfer failed or was aborted: the pieces
-    // handed on so far are then not a whole file.
+    // handed on (what came until it broke) are then not a whole file.
     // With resumeFrom above 0 the server is asked to start at that byte (REST).
     bool download(const std::string& url, const std::string& relPath, std::string& out,
                   long long resumeFrom = 0);
@@ -47,6 +47,8 @@ public:
     // Whether the last transfer failed because the server refused its path (no such file
     // or folder, or not one of that kind), as against a failed connection or local write.
     bool refused() const;
+    // Whether the last listing was ended for being longer than maxListingBytes.
+    bool listingTooLong() const { return tooLong; }
 
     // How long to wait for a connection, and how long a transfer may move less than one
     // byte per second (or the server keep a reply back) before it is given up; both in

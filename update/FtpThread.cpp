@@ -133,6 +133,7 @@ void FtpThread::run() {
         qDebug() << "listing failed -" << printable(gameUrl()).constData()
                  << connection.errorString().c_str();
         listing.clear();
+        failed = connection.listingTooLong(); // a server that answers, but not sanely
     }
     if (listing.empty() && !failed) {
         connection.close();

@@ -103,7 +103,8 @@ def main():
         write_limit = args.rate
 
         def send(self, data):
-            if cut["left"] > 0 and getattr(self, "cmd", None) == "RETR":
+            # file_obj is set before the first send; cmd only after it.
+            if cut["left"] > 0 and getattr(self, "file_obj", None) is not None:
                 if self.tot_bytes_sent + len(data) >= cut["left"]:
                     data = data[:cut["left"] - self.tot_bytes_sent]
                     if data:
@@ -114,8 +115,9 @@ def main():
             return super().send(data)
 
         def close(self):
-            if not self._closed and getattr(self, "cmd", None):
-                log.write("SENT %s %d\n" % (self.cmd, self.tot_bytes_sent))
+            if not self._closed:
+                cmd = "RETR" if getattr(self, "file_obj", None) is not None else self.cmd
+                log.write("SENT %s %d\n" % (cmd, self.tot_bytes_sent))
             super().close()
 
     Handler.dtp_handler = Dtp

@@ -8,6 +8,10 @@
 #
 # Environment: SIZE_MB (package size, default 200), ROUNDS (default 3; best time counts).
 # Exits non-zero when an update fails or a limit (1.5x the time, 1.3x the size) is missed.
+#
+# Then resume: a second server drops the package's download at about three quarters
+# (150 MB of 200); the update fails, and the next one must fetch at most 55 MB and unpack
+# a tree byte-identical to the clean update's.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -99,6 +103,31 @@ for round in $(seq 1 "$rounds"); do
   if [ "$kb" -gt "$peak_kb" ]; then peak_kb=$kb; fi
 done
 
+# Resume after a broken link.
+cut_bytes=$((package_bytes * 3 / 4))
+/usr/bin/python3 "$repo/tests/support/ftp_fixture.py" --root "$work/srv" \
+  --log "$work/cut.log" --cut-after "$cut_bytes" > "$work/cutport" 2> "$work/cut.err" &
+cut_pid=$!
+for _ in $(seq 1 100); do
+  grep -q '^PORT ' "$work/cutport" 2> /dev/null && break
+  sleep 0.1
+done
+cut_url="ftp://u:p@127.0.0.1:$(awk '/^PORT/ {print $2}' "$work/cutport")"
+rm -rf "$work/run" && mkdir -p "$work/run/Launcher/bin/release"
+if "$bench" "$cut_url" "$work/run/Launcher/bin/release" Poker > "$work/cut1.out" 2> "$work/cut1.log"; then
+  echo "FAIL: the cut-off update claimed success" >&2; kill "$cut_pid"; exit 1
+fi
+first_sent=$(awk '$1 == "SENT" && $2 == "RETR" {s += $3} END {print s + 0}' "$work/cut.log")
+"$bench" "$cut_url" "$work/run/Launcher/bin/release" Poker > "$work/cut2.out" 2> "$work/cut2.log" || {
+  echo "FAIL: the resumed update failed" >&2; tail -5 "$work/cut2.log" >&2; kill "$cut_pid"; exit 1; }
+kill "$cut_pid" 2> /dev/null || true
+all_sent=$(awk '$1 == "SENT" && $2 == "RETR" {s += $3} END {print s + 0}' "$work/cut.log")
+second_sent=$((all_sent - first_sent))
+identical=yes
+diff -r "$work/ref/out" "$work/run/Poker" > /dev/null || identical=no
+printf 'resume             cut at %d bytes; the second attempt fetched %d bytes (%s MB, limit 55); tree identical: %s\n' \
+  "$first_sent" "$second_sent" "$(calc "$second_sent / 1000000")" "$identical"
+
 ratio=$(calc "$best_ours / $best_ref")
 memory_ratio=$(calc "$peak_kb * 1024 / $package_bytes")
 printf 'package            %d bytes (%s MiB)\n' "$package_bytes" "$(calc "$package_bytes / 1048576")"
@@ -108,6 +137,8 @@ printf 'time ratio         %s (limit 1.5)\n' "$ratio"
 printf 'peak memory        %d KiB = %s x package (limit 1.3)\n' "$peak_kb" "$memory_ratio"
 
 status=0
+[ "$second_sent" -le 55000000 ] || { echo "FAIL: the resumed update fetched more than 55 MB"; status=1; }
+[ "$identical" = yes ] || { echo "FAIL: the resumed tree differs from a clean update"; status=1; }
 lt 1.5 "$ratio" && { echo "FAIL: update slower than 1.5x"; status=1; }
 lt 1.3 "$memory_ratio" && { echo "FAIL: peak memory above 1.3x"; status=1; }
 [ $status = 0 ] && echo "within both limits"
