@@ -504,6 +504,9 @@ void Launcher::onDownloadFinished(const std::string& name) {
         downloadView->hide();
         setControlsActive(true);
         gameView->currentGame = 4;
+        if (downloadView->wasCancelled()) {
+            return; // the player stopped it: nothing to tell them
+        }
         BusyScope scope(busy);
         MessageDialog::show(message(204));
         return;

@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include <algorithm>
 #include <atomic>
 
 #include <QDir>
@@ -7,6 +8,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -14,6 +16,7 @@
 #include "FtpDownloadView.h"
 #include "FtpServerFixture.h"
 #include "FtpThread.h"
+#include "ProgressEstimate.h"
 #include "TestSupport.h"
 #include "XmlMsgParser.h"
 #include "XmlServerParser.h"
@@ -78,6 +81,10 @@ private slots:
     void listingShowsMessageBarUnchanged();
     void figures_data();
     void figures();
+    void figuresText_data();
+    void figuresText();
+    void estimate_data();
+    void estimate();
     void zeroTotalKeepsBar();
     void unknownPhaseKeepsText();
     void finishReport_data();
@@ -86,6 +93,8 @@ private slots:
     void secondStartWhileRunningRefused();
     void startAgainFromReport();
     void realUpdateEndToEnd();
+    void cancel_data();
+    void cancel();
     void closingDuringUpdate();
 
 private:
@@ -104,9 +113,17 @@ private:
     QString savedCwd;
 };
 
+namespace {
+// The words of the figures' line, as the shipped catalogue has them.
+const QByteArray figureWords =
+    "<msg idx=\"205\" text=\"%1 of %2\"/><msg idx=\"206\" text=\"%1/s\"/>"
+    "<msg idx=\"207\" text=\"about %1 left\"/>"
+    "<msg idx=\"208\" text=\"%1 of %2 files\"/>";
+} // namespace
+
 void TestFtpDownloadView::initTestCase() {
-    utility::XmlMsgParser::getInstance()->parse("<messages><msg idx=\"200\" text=\"" +
-                                                listingText.toUtf8() +
+    utility::XmlMsgParser::getInstance()->parse("<messages>" + figureWords +
+                                                "<msg idx=\"200\" text=\"" + listingText.toUtf8() +
                                                 "\"/>"
                                                 "<msg idx=\"201\" text=\"" +
                                                 downloadingText.toUtf8() +
@@ -178,12 +195,12 @@ void TestFtpDownloadView::listingShowsMessageBarUnchanged() {
     QTRY_COMPARE_WITH_TIMEOUT(status(panel)->text(), listingText, 5000);
     QCOMPARE(bar(panel)->value(), 0);
 
-    thread->total = 1000;
-    thread->current = 400;
+    thread->bytesTotal = 1000;
+    thread->bytesDone = 400;
     thread->phase = FtpThread::Downloading;
     QTRY_COMPARE_WITH_TIMEOUT(bar(panel)->value(), 400, 5000);
     // Back to listing (a folder is listed): the figures are not shown, the bar stays.
-    thread->current = 900;
+    thread->bytesDone = 900;
     thread->phase = FtpThread::Listing;
     QTRY_COMPARE_WITH_TIMEOUT(status(panel)->text(), listingText, 5000);
     waitTicks(panel, 3);
@@ -193,50 +210,152 @@ void TestFtpDownloadView::listingShowsMessageBarUnchanged() {
 
 void TestFtpDownloadView::figures_data() {
     QTest::addColumn<int>("phase");
-    QTest::addColumn<int>("total");
-    QTest::addColumn<int>("current");
+    QTest::addColumn<qint64>("total"); // bytes of every file, or entries
+    QTest::addColumn<qint64>("current");
     QTest::addColumn<int>("shown");
     QTest::addColumn<QString>("text");
-    QTest::newRow("500 of 2000 bytes") << 2 << 2000 << 500 << 250 << downloadingText;
-    QTest::newRow("entry 3 of 4") << 3 << 4 << 3 << 750 << installingText;
-    QTest::newRow("a third, truncated") << 3 << 3 << 1 << 333 << installingText;
-    QTest::newRow("single precision") << 2 << 1000 << 251 << 250 << downloadingText;
-    QTest::newRow("complete") << 2 << 7 << 7 << 1000 << downloadingText;
-    QTest::newRow("large file") << 2 << 209715200 << 104857600 << 500 << downloadingText;
+    QTest::addColumn<QString>("line"); // how the figures' line begins
+    QTest::newRow("500 of 2000 bytes")
+        << 2 << 2000ll << 500ll << 250 << downloadingText << "500 B of 2.0 KB";
+    QTest::newRow("entry 3 of 4") << 3 << 4ll << 3ll << 750 << installingText << "3 of 4 files";
+    QTest::newRow("a third, truncated")
+        << 3 << 3ll << 1ll << 333 << installingText << "1 of 3 files";
+    QTest::newRow("complete") << 2 << 7ll << 7ll << 1000 << downloadingText << "7 B of 7 B";
+    QTest::newRow("over 2 GiB in all")
+        << 2 << 6000000000ll << 1500000000ll << 250 << downloadingText << "1.50 GB of 6.00 GB";
+    QTest::newRow("more than announced")
+        << 2 << 1000ll << 1500ll << 1000 << downloadingText << "1.5 KB of 1.0 KB";
 }
 
 void TestFtpDownloadView::figures() {
     QFETCH(int, phase);
-    QFETCH(int, total);
-    QFETCH(int, current);
+    QFETCH(qint64, total);
+    QFETCH(qint64, current);
     QFETCH(int, shown);
     QFETCH(QString, text);
+    QFETCH(QString, line);
     TestedPanel panel;
     panel.start(0);
     FakeFtpThread* thread = fake(panel);
-    thread->total = total;
-    thread->current = current;
+    if (phase == FtpThread::Downloading) {
+        thread->bytesTotal = total;
+        thread->bytesDone = current;
+    } else {
+        thread->total = int(total);
+        thread->current = int(current);
+    }
     thread->phase = phase;
     QTRY_COMPARE_WITH_TIMEOUT(status(panel)->text(), text, 5000);
     QTRY_COMPARE_WITH_TIMEOUT(bar(panel)->value(), shown, 5000);
+    auto* figures = panel.findChild<QLabel*>("figuresLabel");
+    QVERIFY2(figures->text().startsWith(line), qPrintable(figures->text()));
     thread->release.release();
+}
+
+void TestFtpDownloadView::figuresText_data() {
+    QTest::addColumn<bool>("worded"); // the catalogue has the figures' words
+    QTest::addColumn<qint64>("done");
+    QTest::addColumn<qint64>("total");
+    QTest::addColumn<double>("speed");
+    QTest::addColumn<qint64>("left");
+    QTest::addColumn<QString>("expected");
+    const QString dot = QString::fromUtf8(" \u00b7 ");
+    QTest::newRow("before any speed")
+        << true << 12400000ll << 30000000ll << 0.0 << -1ll << "12.4 MB of 30.0 MB";
+    QTest::newRow("speed, time not steady yet") << true << 12400000ll << 30000000ll << 2.0e6 << -1ll
+                                                << "12.4 MB of 30.0 MB" + dot + "2.0 MB/s";
+    QTest::newRow("all figures") << true << 12400000ll << 30000000ll << 2.0e6 << 9ll
+                                 << "12.4 MB of 30.0 MB" + dot + "2.0 MB/s" + dot +
+                                        "about 9 s left";
+    QTest::newRow("minutes, rounded up")
+        << true << 0ll << 999ll << 512.0 << 150ll
+        << "0 B of 999 B" + dot + "512 B/s" + dot + "about 3 min left";
+    QTest::newRow("hours") << true << 1500ll << 2500000000ll << 45000.0 << 3900ll
+                           << "1.5 KB of 2.50 GB" + dot + "45.0 KB/s" + dot +
+                                  "about 1 h 5 min left";
+    QTest::newRow("catalogue without the words")
+        << false << 12400000ll << 30000000ll << 2.0e6 << 9ll
+        << "12.4 MB / 30.0 MB" + dot + "2.0 MB/s" + dot + "9 s";
+}
+
+void TestFtpDownloadView::figuresText() {
+    QFETCH(bool, worded);
+    QFETCH(qint64, done);
+    QFETCH(qint64, total);
+    QFETCH(double, speed);
+    QFETCH(qint64, left);
+    QFETCH(QString, expected);
+    auto* messages = utility::XmlMsgParser::getInstance();
+    const QString words = messages->message(205);
+    if (!worded) {
+        messages->message(205) = messages->message(206) = QString();
+        messages->message(207) = "no place for the figure";
+        messages->message(208) = "%1 files";
+    }
+    const QString line = FtpDownloadView::downloadFigures(done, total, speed, left);
+    const QString install = FtpDownloadView::installFigures(142, 310);
+    initTestCase(); // the whole catalogue back
+    QCOMPARE(line, expected);
+    QCOMPARE(install, worded ? QString("142 of 310 files") : QString("142 / 310"));
+    QCOMPARE(messages->message(205), words);
+}
+
+void TestFtpDownloadView::estimate_data() {
+    QTest::addColumn<QList<qint64>>("rates");   // bytes per second, one value per 0.5 s
+    QTest::addColumn<double>("speed");          // expected, within 1 %
+    QTest::addColumn<qint64>("secondsFor10MB"); // -1: no time left yet
+    const auto repeat = [](int count, qint64 rate) {
+        return QVector<qint64>(count, rate).toList();
+    };
+    QTest::newRow("steady 2 MB/s") << repeat(8, 2000000) << 2.0e6 << 5ll;
+    QTest::newRow("a burst long ago")
+        << (repeat(2, 20000000) + repeat(8, 1000000)) << 1.0e6 << 10ll;
+    QTest::newRow("only 2 s so far") << repeat(4, 2000000) << 2.0e6 << -1ll;
+    QTest::newRow("stalled") << repeat(8, 0) << 0.0 << -1ll;
+}
+
+void TestFtpDownloadView::estimate() {
+    QFETCH(QList<qint64>, rates);
+    QFETCH(double, speed);
+    QFETCH(qint64, secondsFor10MB);
+    ProgressEstimate estimate;
+    // A finished earlier download must not count: its bytes were higher.
+    estimate.sample(0, 900000000);
+    qint64 bytes = 0;
+    qint64 msecs = 1000;
+    estimate.sample(msecs, bytes);
+    for (qint64 rate : rates) {
+        for (int tick = 0; tick < 5; ++tick) { // the panel's ticks, 100 ms here
+            msecs += 100;
+            bytes += rate / 10;
+            estimate.sample(msecs, bytes);
+        }
+    }
+    QVERIFY2(qAbs(estimate.bytesPerSecond() - speed) <= speed * 0.01,
+             qPrintable(QString::number(estimate.bytesPerSecond())));
+    QCOMPARE(estimate.secondsLeft(10000000), secondsFor10MB);
 }
 
 void TestFtpDownloadView::zeroTotalKeepsBar() {
     TestedPanel panel;
     panel.start(0);
     FakeFtpThread* thread = fake(panel);
-    thread->total = 4;
-    thread->current = 2;
-    thread->phase = FtpThread::Installing;
-    QTRY_COMPARE_WITH_TIMEOUT(bar(panel)->value(), 500, 5000);
-    // The next download has not reported yet.
-    thread->total = 0;
-    thread->current = 0;
+    thread->bytesTotal = 1000;
+    thread->bytesDone = 400;
     thread->phase = FtpThread::Downloading;
-    QTRY_COMPARE_WITH_TIMEOUT(status(panel)->text(), downloadingText, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(bar(panel)->value(), 400, 5000);
+    // Within a phase the bar never goes back: figures that shrink or vanish keep it.
+    thread->bytesDone = 100;
     waitTicks(panel, 3);
-    QCOMPARE(bar(panel)->value(), 500);
+    QCOMPARE(bar(panel)->value(), 400);
+    thread->bytesTotal = 0;
+    waitTicks(panel, 3);
+    QCOMPARE(bar(panel)->value(), 400);
+    // The installation is a phase of its own and starts from the beginning.
+    thread->total = 4;
+    thread->current = 1;
+    thread->phase = FtpThread::Installing;
+    QTRY_COMPARE_WITH_TIMEOUT(bar(panel)->value(), 250, 5000);
     thread->release.release();
 }
 
@@ -244,11 +363,11 @@ void TestFtpDownloadView::unknownPhaseKeepsText() {
     TestedPanel panel;
     panel.start(0);
     FakeFtpThread* thread = fake(panel);
-    thread->total = 10;
-    thread->current = 1;
+    thread->bytesTotal = 10;
+    thread->bytesDone = 1;
     thread->phase = FtpThread::Downloading;
     QTRY_COMPARE_WITH_TIMEOUT(bar(panel)->value(), 100, 5000);
-    thread->current = 9;
+    thread->bytesDone = 9;
     thread->phase = 0;
     waitTicks(panel, 3);
     QCOMPARE(status(panel)->text(), downloadingText);
@@ -358,14 +477,17 @@ void TestFtpDownloadView::startAgainFromReport() {
 
 void TestFtpDownloadView::realUpdateEndToEnd() {
     FtpServerFixture server;
-    const QByteArray big = testsupport::randomBytes(1 << 20);
+    const QByteArray big = testsupport::randomBytes(256 << 10);
     const QString made = tmp->path() + "/made.zip";
     QVERIFY(testsupport::makeZip(made, {{"Poker.exe", "program"}, {"data/big.bin", big}}));
     QFile zip(made);
     QVERIFY(zip.open(QIODevice::ReadOnly));
     QVERIFY(server.addFile("BoardGame/Poker/Poker.zip", zip.readAll()));
+    // Several files: one bar over all of them.
+    QVERIFY(server.addFile("BoardGame/Poker/a.pak", testsupport::randomBytes(200000)));
+    QVERIFY(server.addFile("BoardGame/Poker/b.pak", testsupport::randomBytes(200000)));
     FtpServerFixture::Options options;
-    options.bytesPerSecond = 512 * 1024; // about two seconds, so the panel shows the download
+    options.bytesPerSecond = 128 * 1024; // some five seconds, so the panel shows the download
     QVERIFY(server.start(options));
     utility::XmlServerParser::getInstance()->parse("<s><ftp url=\"" + server.url() + "\"/></s>");
 
@@ -375,9 +497,31 @@ void TestFtpDownloadView::realUpdateEndToEnd() {
     panel.setFinishedCallback(
         [&](const std::string& name) { names << QString::fromStdString(name); });
     panel.start(0);
-    QTRY_COMPARE_WITH_TIMEOUT(status(panel)->text(), downloadingText, 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(bar(panel)->value() > 0, 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(names, QStringList({"Poker"}), 30000);
+    // Sampled often: neither the worker's figure nor the bar may go back from one file
+    // to the next.
+    QList<qint64> done;
+    QList<int> shown;
+    FtpThread* thread = panel.made.last();
+    QElapsedTimer clock;
+    clock.start();
+    while (names.isEmpty() && clock.elapsed() < 30000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (panel.made.isEmpty() || names.size() > 0 || thread->phase != FtpThread::Downloading) {
+            continue;
+        }
+        if (done.isEmpty() || thread->bytesDone != done.last()) {
+            done << thread->bytesDone;
+        }
+        if (status(panel)->text() == downloadingText) {
+            shown << bar(panel)->value();
+        }
+        QThread::msleep(2);
+    }
+    QCOMPARE(names, QStringList({"Poker"}));
+    QVERIFY2(done.size() >= 2, qPrintable(QString::number(done.size())));
+    QVERIFY(std::is_sorted(done.begin(), done.end()));
+    QVERIFY(std::is_sorted(shown.begin(), shown.end()));
+    QVERIFY(shown.last() > 0);
     QCOMPARE(status(panel)->text(), QString());
     QCOMPARE(bar(panel)->value(), 0);
     QFile exe("../../../Poker/Poker.exe");
@@ -387,7 +531,76 @@ void TestFtpDownloadView::realUpdateEndToEnd() {
     QVERIFY(data.open(QIODevice::ReadOnly));
     QCOMPARE(data.readAll(), big);
     QVERIFY(!QFile::exists("../../../Poker/Poker.zip"));
-    QCOMPARE(server.paths("RETR"), QStringList({"/BoardGame/Poker/Poker.zip"}));
+    QCOMPARE(server.paths("RETR"),
+             QStringList({"/BoardGame/Poker/Poker.zip", "/BoardGame/Poker/a.pak",
+                          "/BoardGame/Poker/b.pak"}));
+}
+
+void TestFtpDownloadView::cancel_data() {
+    QTest::addColumn<int>("phase"); // the phase the player cancels in
+    QTest::newRow("while downloading") << int(FtpThread::Downloading);
+    QTest::newRow("while installing") << int(FtpThread::Installing);
+}
+
+void TestFtpDownloadView::cancel() {
+    QFETCH(int, phase);
+    FtpServerFixture server;
+    const QString made = tmp->path() + "/made.zip";
+    // Zeros inflate slowly enough to cancel in the middle of the first entry.
+    QVERIFY(testsupport::makeZip(
+        made, {{"big.bin", QByteArray(150 << 20, '\0')}, {"after.txt", "after"}}));
+    QFile zip(made);
+    QVERIFY(zip.open(QIODevice::ReadOnly));
+    const QByteArray package = zip.readAll();
+    QVERIFY(server.addFile("BoardGame/Poker/Poker.zip", package));
+    QVERIFY(server.addFile("BoardGame/Poker/slow.pak", testsupport::randomBytes(2 << 20)));
+    FtpServerFixture::Options options;
+    options.bytesPerSecond = phase == FtpThread::Downloading ? 256 * 1024 : 0;
+    QVERIFY(server.start(options));
+    utility::XmlServerParser::getInstance()->parse("<s><ftp url=\"" + server.url() + "\"/></s>");
+
+    TestedPanel panel;
+    panel.fake = false;
+    QStringList names;
+    panel.setFinishedCallback(
+        [&](const std::string& name) { names << QString::fromStdString(name); });
+    panel.start(0);
+    auto* button = panel.findChild<QPushButton*>("cancelButton");
+    QVERIFY(!button->isHidden());
+    FtpThread* thread = panel.made.last();
+    QElapsedTimer waited;
+    waited.start();
+    // Into the second file's download, or into the first entry's unpacking.
+    const auto reached = [&] {
+        return thread->phase == phase &&
+               (phase == FtpThread::Downloading ? thread->bytesDone > package.size() + 50000
+                                                : thread->total == 2 && thread->current == 1);
+    };
+    while (!reached()) {
+        QVERIFY(waited.elapsed() < 20000 && names.isEmpty());
+        QThread::usleep(200);
+    }
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(panel.wasCancelled());
+    QTRY_COMPARE_WITH_TIMEOUT(names, QStringList({""}), 10000);
+    QVERIFY(button->isHidden());
+    const QString staged = QString("../../../Poker/") + FtpThread::stagingName + "/data/";
+    if (phase == FtpThread::Downloading) {
+        // Stopped at once; what came stays for the next update, nothing was installed.
+        QVERIFY(QFileInfo(staged + "slow.pak").size() > 0);
+        QVERIFY(QFileInfo(staged + "slow.pak").size() < 2 << 20);
+        QVERIFY(!QFile::exists("../../../Poker/big.bin"));
+    } else {
+        // The entry being written was finished; the next was never begun.
+        QCOMPARE(QFileInfo("../../../Poker/big.bin").size(), qint64(150 << 20));
+        QVERIFY(!QFile::exists("../../../Poker/after.txt"));
+    }
+    QVERIFY(!QFile::exists("../../../Poker/after.txt"));
+    // The next update is not refused.
+    panel.start(0);
+    QVERIFY(!panel.wasCancelled());
+    QTRY_COMPARE_WITH_TIMEOUT(names, QStringList({"", "Poker"}), 60000);
+    QCOMPARE(testsupport::readOrMissing("../../../Poker/after.txt"), QByteArray("after"));
 }
 
 void TestFtpDownloadView::closingDuringUpdate() {

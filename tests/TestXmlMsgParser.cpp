@@ -219,7 +219,8 @@ void TestXmlMsgParser::loadReplacesCatalogue() {
     QTest::ignoreMessage(QtDebugMsg, QRegularExpression(kDone));
     QVERIFY(catalogue.load("script/msg.xml"));
     QVERIFY(!catalogue.entries().contains(-42));
-    for (int id : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 100, 200, 201, 202, 203, 204}) {
+    for (int id : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 100, 200, 201, 202, 203, 204,
+                   205, 206, 207, 208, 209}) {
         QVERIFY2(catalogue.entries().contains(id), qPrintable(QString::number(id)));
     }
     QVERIFY(!catalogue.message(0).isEmpty());

@@ -1,11 +1,14 @@
 #include "FtpDownloadView.h"
 
+#include <algorithm>
+
 #include <QBrush>
 #include <QDebug>
 #include <QDir>
 #include <QLabel>
 #include <QPalette>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
 
 #include "FtpThread.h"
@@ -17,6 +20,36 @@ namespace {
 ResourceArchive* const archiveReader = ResourceArchive::openDefault();
 
 const char* const gameFolders[] = {"Poker", "Matgo", "Hongsip", "Majong"};
+
+// A catalogue message with its figures put in, or the figures alone when the message is
+// missing or has no place for them.
+QString worded(int id, const QStringList& figures, const QString& alone) {
+    const QString text = utility::XmlMsgParser::getInstance()->message(id);
+    if (!text.contains(QLatin1String("%1")) ||
+        (figures.size() > 1 && !text.contains(QLatin1String("%2")))) {
+        return alone;
+    }
+    QString out = text;
+    for (const QString& figure : figures) {
+        out = out.arg(figure);
+    }
+    return out;
+}
+
+const char* const barStyle =
+    "QProgressBar { border: 1px solid #8a6a2a; border-radius: 4px;"
+    " background: rgba(0, 0, 0, 90); color: white; text-align: center; font-size: 11px; }"
+    "QProgressBar::chunk { border-radius: 3px; background: qlineargradient(x1: 0, y1: 0,"
+    " x2: 0, y2: 1, stop: 0 #e8c766, stop: 1 #b08a2e); }";
+
+const char* const buttonStyle =
+    "QPushButton { color: #fff8e6; border: 1px solid #8a6a2a; border-radius: 5px;"
+    " background: qlineargradient(x1: 0, y1: 0, x2: 0, y2: 1, stop: 0 #5b3d1c, stop: 1 #3b2610);"
+    " padding: 2px 8px; font-size: 12px; }"
+    "QPushButton:hover { background: qlineargradient(x1: 0, y1: 0, x2: 0, y2: 1,"
+    " stop: 0 #74512a, stop: 1 #4a3016); }"
+    "QPushButton:pressed { background: #2e1d0b; }"
+    "QPushButton:disabled { color: #a89a80; }";
 
 void paintTextWhite(QWidget* widget) {
     QPalette palette = widget->palette();
@@ -32,23 +65,46 @@ FtpDownloadView::FtpDownloadView(QWidget* parent) : QWidget(parent) {
     backgroundLabel->move(0, 0);
     backgroundLabel->show();
 
+    // Status, bar and figures each have their own row inside the green cloth of the
+    // background, and the cancel button sits at the end of the figures' row.
     progressBar = new QProgressBar(this);
     progressBar->setObjectName("progressBar");
-    progressBar->setGeometry(27, 157, 328, 10);
+    progressBar->setGeometry(26, 112, 340, 18);
     progressBar->setRange(0, 1000);
     progressBar->setValue(0);
     progressBar->setTextVisible(true);
     progressBar->show();
     progressBar->setForegroundRole(QPalette::WindowText);
     paintTextWhite(progressBar);
+    progressBar->setStyleSheet(barStyle);
 
     statusLabel = new QLabel(this);
     statusLabel->setObjectName("statusLabel");
-    statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignHCenter);
+    statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     statusLabel->setForegroundRole(QPalette::WindowText);
     paintTextWhite(statusLabel);
-    statusLabel->setGeometry(50, 140, 200, 20);
+    statusLabel->setGeometry(28, 88, 336, 20);
     statusLabel->setText(QString());
+
+    figuresLabel = new QLabel(this);
+    figuresLabel->setObjectName("figuresLabel");
+    figuresLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    figuresLabel->setTextFormat(Qt::PlainText);
+    paintTextWhite(figuresLabel);
+    QFont small = figuresLabel->font();
+    small.setPixelSize(12);
+    figuresLabel->setFont(small);
+    figuresLabel->setGeometry(28, 140, 256, 22);
+
+    cancelButton = new QPushButton(this);
+    cancelButton->setObjectName("cancelButton");
+    const QString cancelText = utility::XmlMsgParser::getInstance()->message(209);
+    cancelButton->setText(cancelText.isEmpty() ? QString(QChar(0xd7)) : cancelText);
+    cancelButton->setStyleSheet(buttonStyle);
+    cancelButton->setCursor(Qt::PointingHandCursor);
+    cancelButton->setGeometry(290, 138, 76, 26);
+    cancelButton->hide();
+    connect(cancelButton, &QPushButton::clicked, this, &FtpDownloadView::cancel);
 
     timer = new QTimer(this);
     connect(timer, SIGNAL(timeout()), this, SLOT(update()));
@@ -67,6 +123,8 @@ FtpDownloadView::~FtpDownloadView() {
     delete backgroundLabel;
     delete timer;
     delete statusLabel;
+    delete figuresLabel;
+    delete cancelButton;
 }
 
 void FtpDownloadView::setFinishedCallback(FinishCallback cb) {
@@ -96,6 +154,11 @@ void FtpDownloadView::start(int game) {
     if (!QDir(folder).exists()) {
         QDir::current().mkdir(folder);
     }
+    cancelled = false;
+    shownPhase = FtpThread::NotStarted;
+    estimate.reset();
+    clock.start();
+    figuresLabel->clear();
     thread = createThread(gameName);
     thread->start(QThread::InheritPriority);
     if (!thread->isRunning() && !thread->isFinished()) {
@@ -104,11 +167,85 @@ void FtpDownloadView::start(int game) {
         qDebug() << "could not start the update worker";
         delete thread;
         thread = nullptr;
-        statusLabel->setText(QString());
-        progressBar->setValue(0);
-        if (finishedCallback) {
-            finishedCallback(std::string());
+        reportFinished(std::string());
+        return;
+    }
+    cancelButton->setEnabled(true);
+    cancelButton->show();
+}
+
+void FtpDownloadView::cancel() {
+    if (!thread || cancelled) {
+        return;
+    }
+    qDebug() << "update cancelled by the player";
+    cancelled = true;
+    cancelButton->setEnabled(false);
+    thread->requestInterruption();
+}
+
+QString FtpDownloadView::downloadFigures(long long done, long long total, double bytesPerSecond,
+                                         long long secondsLeft) {
+    const QString doneText = ProgressEstimate::formatBytes(done);
+    const QString totalText = ProgressEstimate::formatBytes(total);
+    QStringList parts;
+    parts << worded(205, {doneText, totalText}, doneText + " / " + totalText);
+    if (bytesPerSecond > 0) {
+        const QString speed = ProgressEstimate::formatBytes(static_cast<long long>(bytesPerSecond));
+        parts << worded(206, {speed}, speed + "/s");
+    }
+    if (secondsLeft >= 0) {
+        const QString left = ProgressEstimate::formatDuration(secondsLeft);
+        parts << worded(207, {left}, left);
+    }
+    return parts.join(QString::fromUtf8(" \u00b7 "));
+}
+
+QString FtpDownloadView::installFigures(int done, int total) {
+    const QString doneText = QString::number(done);
+    const QString totalText = QString::number(total);
+    return worded(208, {doneText, totalText}, doneText + " / " + totalText);
+}
+
+void FtpDownloadView::showFigures() {
+    const int phase = thread->phase;
+    if (phase != shownPhase) {
+        shownPhase = phase;
+        progressBar->setValue(0); // a new phase starts its bar from the beginning
+        estimate.reset();
+        figuresLabel->clear();
+    }
+    int value = -1;
+    if (phase == FtpThread::Downloading) {
+        const long long done = thread->bytesDone;
+        const long long total = thread->bytesTotal;
+        if (total > 0) {
+            value = static_cast<int>(std::min<long long>(1000, done * 1000 / total));
         }
+        estimate.sample(clock.elapsed(), done);
+        figuresLabel->setText(downloadFigures(done, total, estimate.bytesPerSecond(),
+                                              estimate.secondsLeft(total - done)));
+    } else if (phase == FtpThread::Installing) {
+        const int total = thread->total;
+        const int current = thread->current;
+        if (total != 0) {
+            value =
+                static_cast<int>(static_cast<float>(current) / static_cast<float>(total) * 1000.0f);
+        }
+        figuresLabel->setText(installFigures(current, total));
+    }
+    if (value > progressBar->value()) {
+        progressBar->setValue(value);
+    }
+}
+
+void FtpDownloadView::reportFinished(const std::string& name) {
+    statusLabel->setText(QString());
+    figuresLabel->clear();
+    progressBar->setValue(0);
+    cancelButton->hide();
+    if (finishedCallback) {
+        finishedCallback(name);
     }
 }
 
@@ -123,12 +260,7 @@ void FtpDownloadView::update() {
         } else if (phase == FtpThread::Downloading || phase == FtpThread::Installing) {
             statusLabel->setText(utility::XmlMsgParser::getInstance()->message(
                 phase == FtpThread::Downloading ? 201 : 202));
-            const int total = thread->total;
-            const int current = thread->current;
-            if (total != 0) {
-                progressBar->setValue(static_cast<int>(static_cast<float>(current) /
-                                                       static_cast<float>(total) * 1000.0f));
-            }
+            showFigures();
         }
         return;
     }
@@ -139,9 +271,5 @@ void FtpDownloadView::update() {
     // Let go of the worker before reporting, so the report may start the next update.
     delete thread;
     thread = nullptr;
-    statusLabel->setText(QString());
-    progressBar->setValue(0);
-    if (finishedCallback) {
-        finishedCallback(phase > 0 ? gameName : std::string());
-    }
+    reportFinished(phase > 0 ? gameName : std::string());
 }

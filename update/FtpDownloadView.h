@@ -3,11 +3,15 @@
 #include <functional>
 #include <string>
 
+#include <QElapsedTimer>
 #include <QWidget>
+
+#include "ProgressEstimate.h"
 
 class FtpThread;
 class QLabel;
 class QProgressBar;
+class QPushButton;
 class QTimer;
 
 // The panel's report when an update has ended: the game's folder name, or an empty
@@ -26,6 +30,19 @@ public:
     void setFinishedCallback(FinishCallback cb);
     // Starts updating game 0..3; refused while an update is still running.
     void start(int game);
+    // Stops the running update: a download ends at once (its data kept for the next
+    // update), an installation after the entry being written. The update then ends
+    // unsuccessfully, and wasCancelled() tells the report's receiver that the player
+    // chose it.
+    void cancel();
+    bool wasCancelled() const { return cancelled; }
+
+    // The line under the bar while downloading ("12.4 MB of 30.0 MB · 2.0 MB/s · about
+    // 9 s left") and while installing ("142 of 310 files"), worded by the catalogue; a
+    // missing message leaves its figures alone. secondsLeft -1: not known yet.
+    static QString downloadFigures(long long done, long long total, double bytesPerSecond,
+                                   long long secondsLeft);
+    static QString installFigures(int done, int total);
 
 public slots:
     // Deliberately hides QWidget::update(): the timer must reach this one.
@@ -43,4 +60,13 @@ private:
     QLabel* statusLabel = nullptr;
     QProgressBar* progressBar = nullptr;
     std::string gameName;
+    QLabel* figuresLabel = nullptr;
+    QPushButton* cancelButton = nullptr;
+    ProgressEstimate estimate;
+    QElapsedTimer clock;
+    int shownPhase = 0; // the bar never goes back within one phase
+    bool cancelled = false;
+
+    void showFigures();
+    void reportFinished(const std::string& name);
 };

@@ -349,6 +349,7 @@ void FtpThread::downloadFile(FtpNode* node, const std::string& rawPath,
         }
     }
     bytesDone += resumeFrom;
+    fileStart = bytesDone;
 
     const std::string url = gameUrl() + encodePath(rawPath);
     qDebug() << "ftp file - " << printable(url).constData();
@@ -384,6 +385,7 @@ void FtpThread::downloadFile(FtpNode* node, const std::string& rawPath,
         return;
     }
     const qint64 size = QFileInfo(staged).size();
+    bytesDone = fileStart - resumeFrom + size;
     if (node->size >= 0 && size != node->size) {
         QFile::remove(staged);
         QFile::remove(info);
@@ -432,7 +434,6 @@ void FtpThread::onFileReceived(const std::string&, const std::string& data) {
         connection.abortTransfer();
         return;
     }
-    bytesDone += size;
 }
 
 void FtpThread::onProgress(double dltotal, double dlnow, double, double) {
@@ -441,6 +442,9 @@ void FtpThread::onProgress(double dltotal, double dlnow, double, double) {
     };
     total = toInt(dltotal);
     current = toInt(dlnow);
+    if (dlnow > 0) {
+        bytesDone = fileStart + static_cast<long long>(dlnow);
+    }
 }
 
 bool FtpThread::install() {

@@ -79,4 +79,5 @@ private:
     std::string baseUrl;         // the server's address, read once per run
     bool failed = false;         // a transfer or local write failed: nothing more is done
     std::unique_ptr<QFile> file; // staging file of the running download
+    long long fileStart = 0;     // bytesDone when the running download began
 };

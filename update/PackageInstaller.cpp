@@ -298,12 +298,9 @@ bool PackageInstaller::extractFile(void* handle, const QString& name,
     }
     char buffer[copyBufferSize];
     unsigned long long written = 0;
+    // A stop request is honoured between entries (see run()): the entry being written
+    // is finished, so no game file is left cut short.
     for (;;) {
-        if (interrupted()) {
-            destination.cancelWriting();
-            unzCloseCurrentFile(zip);
-            return false;
-        }
         const int read = unzReadCurrentFile(zip, buffer, copyBufferSize);
         if (read < 0) {
             qDebug() << "error " << read;
