@@ -14,27 +14,10 @@
 #include "ArchiveMessages.h"
 #include "Console.h"
 #include "Seed.h"
+#include "SeedVectors.h"
 #include "SingleInstance.h"
 
 namespace {
-
-struct Vector {
-    const char* name;
-    const char* key;
-    const char* plain;
-    const char* cipher;
-};
-
-const Vector kVectors[] = {
-    {"zero key", "00000000000000000000000000000000", "000102030405060708090A0B0C0D0E0F",
-     "5EBAC6E0054E166819AFF1CC6D346CDB"},
-    {"counting key", "000102030405060708090A0B0C0D0E0F", "00000000000000000000000000000000",
-     "C11F22F20140505084483597E4370F43"},
-    {"random key 1", "4706480851E61BE85D74BFB3FD956185", "83A2F8A288641FB9A4E9A5CC2F131C7D",
-     "EE54D13EBCAE706D226BC3142CD40D4A"},
-    {"random key 2", "28DBC3BC49FFD87DCFA509B11D422BE7", "B41E6BE2EBA84A148E2EED84593C5EC7",
-     "9B9B7BFCD1813CB95D0B3618F40F5122"},
-};
 
 int passed = 0;
 int failed = 0;
@@ -78,7 +61,7 @@ void check(const std::string& name, const std::string& actual, const std::string
 int seedCommand() {
     const std::string tail = "tail bytes, kept"; // 16 bytes; a prefix of it is the tail
     std::size_t tailLength = 0;
-    for (const Vector& v : kVectors) {
+    for (const SeedVector& v : kSeedVectors) {
         std::string key = fromHex(v.key);
         const std::string plain = fromHex(v.plain);
         const std::string cipher = fromHex(v.cipher);

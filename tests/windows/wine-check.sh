@@ -53,6 +53,7 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 1' TERM INT # so that a timed-out check still stops its Wine processes
 
 # The first start lays out the prefix; when that fails, nothing Windows-side can run.
 if ! timeout 300 "$wine" wineboot --init >"$work/boot.log" 2>&1; then
@@ -71,28 +72,29 @@ console)
     # terminal: script(1) gives it one. Without a console (as for the GUI launcher) the
     # ANSI code page counts, which Wine takes from the locale. The driver's standard
     # output goes to a file, whose bytes must be the line in that code page.
-    windows_driver="Z:$(readlink -f "$driver" | tr / '\\')"
+    unix_driver=$(readlink -f "$driver")
+    windows_driver="Z:${unix_driver//\//\\}"
     line="buffer 파일을 여는데 실패하였습니다."
     failures=0
     for row in "console-949 CP949" "console-65001 UTF-8" "ansi-949 CP949"; do
-        set -- $row
-        printf '%s' "$line" | iconv -f UTF-8 -t "$2" >"$work/expected-$1"
-        case $1 in
+        read -r name encoding <<<"$row"
+        printf '%s' "$line" | iconv -f UTF-8 -t "$encoding" >"$work/expected-$name"
+        case $name in
         console-*)
             (cd "$work" && timeout 120 script -qec \
-                "'$wine' cmd /c 'chcp ${1#console-} >nul & $windows_driver print-failure > printed-$1'" \
-                /dev/null </dev/null >/dev/null)
+                "'$wine' cmd /c 'chcp ${name#console-} >nul & $windows_driver print-failure > printed-$name'" \
+                /dev/null </dev/null >/dev/null) || true # the bytes decide
             ;;
         ansi-949)
             LC_ALL=ko_KR.UTF-8 timeout 120 "$wine" "$driver" print-failure \
-                </dev/null >"$work/printed-$1"
+                </dev/null >"$work/printed-$name" || true
             ;;
         esac
-        if cmp "$work/expected-$1" "$work/printed-$1"; then
-            echo "PASS $1: $(od -An -tx1 "$work/printed-$1" | tr -d '\n')"
+        if cmp "$work/expected-$name" "$work/printed-$name"; then
+            echo "PASS $name: $(od -An -tx1 "$work/printed-$name" | tr -d '\n')"
         else
-            echo "FAIL $1: got $(od -An -tx1 "$work/printed-$1" | tr -d '\n')"
-            echo "  expected $(od -An -tx1 "$work/expected-$1" | tr -d '\n')"
+            echo "FAIL $name: got $(od -An -tx1 "$work/printed-$name" | tr -d '\n')"
+            echo "  expected $(od -An -tx1 "$work/expected-$name" | tr -d '\n')"
             failures=$((failures + 1))
         fi
     done
