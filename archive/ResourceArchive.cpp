@@ -1,6 +1,5 @@
 #include "ResourceArchive.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <new>
 
@@ -8,19 +7,10 @@
 
 #include <unzip.h>
 
+#include "ArchiveMessages.h"
 #include "Console.h"
 #include "MemoryFile.h"
 #include "Seed.h"
-
-namespace {
-
-void printWithName(const char* format, const std::string& name) {
-    char text[512];
-    std::snprintf(text, sizeof text, format, name.c_str());
-    consolePrint(text);
-}
-
-} // namespace
 
 ResourceArchive* ResourceArchive::create(const std::string& path, const unsigned char key[16],
                                          const ProgressCallback& progress) {
@@ -62,7 +52,7 @@ bool ResourceArchive::open(const std::string& archivePath, const unsigned char k
     }
     zipHandle = openZipFromMemory(buffer, n);
     if (zipHandle != nullptr) {
-        printWithName("%s 파일을 여는데 성공하였습니다.", "buffer");
+        consolePrintWithName(kArchiveOpenedFormat, "buffer");
         path = archivePath;
         image = buffer;
         if (progress) {
@@ -70,7 +60,7 @@ bool ResourceArchive::open(const std::string& archivePath, const unsigned char k
         }
         return true;
     }
-    printWithName("%s 파일을 여는데 실패하였습니다.", "buffer");
+    consolePrintWithName(kArchiveOpenFailedFormat, "buffer");
     path.clear();
     std::free(buffer);
     return false;
@@ -80,7 +70,7 @@ ResourceArchive::~ResourceArchive() {
     if (zipHandle != nullptr) {
         unzClose(zipHandle);
         zipHandle = nullptr;
-        printWithName("%s 압축 파일을 닫았습니다.", path);
+        consolePrintWithName(kArchiveClosedFormat, path);
         path.clear();
     }
     std::free(image);

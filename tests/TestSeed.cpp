@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "Seed.h"
+#include "SeedVectors.h"
 #include "TestSupport.h"
 
 // The cipher against the published RFC 4269 vectors, the file procedure's handling of
@@ -27,18 +28,9 @@ void TestSeed::vectors_data() {
     QTest::addColumn<QByteArray>("key");
     QTest::addColumn<QByteArray>("plain");
     QTest::addColumn<QByteArray>("cipher");
-    QTest::newRow("zero key") << hex("00000000000000000000000000000000")
-                              << hex("000102030405060708090A0B0C0D0E0F")
-                              << hex("5EBAC6E0054E166819AFF1CC6D346CDB");
-    QTest::newRow("counting key") << hex("000102030405060708090A0B0C0D0E0F")
-                                  << hex("00000000000000000000000000000000")
-                                  << hex("C11F22F20140505084483597E4370F43");
-    QTest::newRow("random key 1") << hex("4706480851E61BE85D74BFB3FD956185")
-                                  << hex("83A2F8A288641FB9A4E9A5CC2F131C7D")
-                                  << hex("EE54D13EBCAE706D226BC3142CD40D4A");
-    QTest::newRow("random key 2") << hex("28DBC3BC49FFD87DCFA509B11D422BE7")
-                                  << hex("B41E6BE2EBA84A148E2EED84593C5EC7")
-                                  << hex("9B9B7BFCD1813CB95D0B3618F40F5122");
+    for (const SeedVector& v : kSeedVectors) {
+        QTest::newRow(v.name) << hex(v.key) << hex(v.plain) << hex(v.cipher);
+    }
 }
 
 void TestSeed::vectors() {

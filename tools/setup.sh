@@ -12,6 +12,7 @@ packages=(
   xvfb xauth imagemagick x11-utils xdotool iproute2 util-linux
   fonts-nanum
   libclang-rt-14-dev
+  g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64
 )
 
 missing=()

@@ -7,4 +7,11 @@ build=${BUILD_DIR:-$root/build}
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build" -j"$(nproc)"
 cd "$build"
-ctest --output-on-failure --timeout 600 "$@"
+status=0
+ctest --output-on-failure --timeout 600 "$@" || status=$?
+# ctest lists skipped tests without their reasons; those that skip print one as "SKIPPED: ...".
+if [ -f Testing/Temporary/LastTest.log ]; then
+    awk '/^[0-9]+\/[0-9]+ Testing: / { name = $3 }
+         /^SKIPPED: / { print "skipped " name ": " substr($0, 10) }' Testing/Temporary/LastTest.log
+fi
+exit "$status"

@@ -1,0 +1,129 @@
+// Console driver of the Qt-free core, built for Windows and run under Wine by
+// tests/windows/wine-check.sh:
+//   CoreDriver seed           RFC 4269 vectors and the file procedure; one line per check
+//                             and "N passed, N failed"; exit 0 only when all passed
+//   CoreDriver print-failure  the line a failed archive open prints, through the console
+//                             printer (so in the console's code page)
+//   CoreDriver lock try|hold  claims the launcher's single-instance lock and prints "held"
+//                             or "taken" (exit 1); "hold" keeps it until standard input ends
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "ArchiveMessages.h"
+#include "Console.h"
+#include "Seed.h"
+#include "SeedVectors.h"
+#include "SingleInstance.h"
+
+namespace {
+
+int passed = 0;
+int failed = 0;
+
+std::string fromHex(const char* hex) {
+    std::string bytes;
+    for (std::size_t i = 0; hex[i] != '\0' && hex[i + 1] != '\0'; i += 2) {
+        const char pair[3] = {hex[i], hex[i + 1], '\0'};
+        bytes.push_back(static_cast<char>(std::strtoul(pair, nullptr, 16)));
+    }
+    return bytes;
+}
+
+std::string toHex(const std::string& bytes) {
+    std::string hex;
+    char digits[3];
+    for (unsigned char c : bytes) {
+        std::snprintf(digits, sizeof digits, "%02X", c);
+        hex += digits;
+    }
+    return hex;
+}
+
+unsigned char* bytesOf(std::string& s) {
+    return reinterpret_cast<unsigned char*>(s.data());
+}
+
+void check(const std::string& name, const std::string& actual, const std::string& expected) {
+    const bool ok = actual == expected;
+    std::printf("%s %s", ok ? "PASS" : "FAIL", name.c_str());
+    if (!ok) {
+        std::printf(": got %s, expected %s", toHex(actual).c_str(), toHex(expected).c_str());
+    }
+    std::printf("\n");
+    ++(ok ? passed : failed);
+}
+
+// The file procedure runs over two copies of a vector's block followed by a tail of
+// `tailLength` bytes: the blocks must match the published vector in both directions and
+// the tail must come out as it went in.
+int seedCommand() {
+    const std::string tail = "tail bytes, kept"; // 16 bytes; a prefix of it is the tail
+    std::size_t tailLength = 0;
+    for (const SeedVector& v : kSeedVectors) {
+        std::string key = fromHex(v.key);
+        const std::string plain = fromHex(v.plain);
+        const std::string cipher = fromHex(v.cipher);
+        SeedRoundKeys roundKeys;
+        seedExpandKey(bytesOf(key), roundKeys);
+
+        std::string block = plain;
+        seedEncryptBlock(bytesOf(block), roundKeys);
+        check(std::string(v.name) + ": encrypt block", block, cipher);
+        block = cipher;
+        seedDecryptBlock(bytesOf(block), roundKeys);
+        check(std::string(v.name) + ": decrypt block", block, plain);
+
+        const std::string end = tail.substr(0, tailLength);
+        const std::string label = std::string(v.name) + ": file procedure, 2 blocks + " +
+                                  std::to_string(tailLength) + "-byte tail, ";
+        std::string buffer = plain + plain + end;
+        seedEncryptBuffer(bytesOf(buffer), buffer.size(), bytesOf(key));
+        check(label + "encrypt", buffer, cipher + cipher + end);
+        buffer = cipher + cipher + end;
+        seedDecryptBuffer(bytesOf(buffer), buffer.size(), bytesOf(key));
+        check(label + "decrypt", buffer, plain + plain + end);
+        tailLength = tailLength * 2 + 1; // 0, 1, 3, 7
+    }
+    for (std::size_t length : {std::size_t(1), std::size_t(15)}) {
+        std::string buffer = tail.substr(0, length);
+        seedEncryptBuffer(bytesOf(buffer), buffer.size(), kResourceKey);
+        seedDecryptBuffer(bytesOf(buffer), buffer.size(), kResourceKey);
+        check("file procedure, " + std::to_string(length) + "-byte buffer untouched", buffer,
+              tail.substr(0, length));
+    }
+    std::printf("%d passed, %d failed\n", passed, failed);
+    return failed == 0 ? 0 : 1;
+}
+
+int lockCommand(bool hold) {
+    const bool held = SingleInstance::claim("zorvanBoardGameLauncher");
+    std::printf("%s\n", held ? "held" : "taken");
+    std::fflush(stdout);
+    if (!held) {
+        return 1;
+    }
+    while (hold && std::fgetc(stdin) != EOF) {
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string command = argc > 1 ? argv[1] : "";
+    const std::string mode = argc > 2 ? argv[2] : "";
+    if (command == "seed") {
+        return seedCommand();
+    }
+    if (command == "print-failure") {
+        consolePrintWithName(kArchiveOpenFailedFormat, "buffer");
+        return 0;
+    }
+    if (command == "lock" && (mode == "try" || mode == "hold")) {
+        return lockCommand(mode == "hold");
+    }
+    std::fprintf(stderr, "usage: CoreDriver seed | print-failure | lock try|hold\n");
+    return 2;
+}
