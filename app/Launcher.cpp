@@ -73,19 +73,23 @@ QString webAddress() {
     return QString::fromLatin1(utility::XmlServerParser::getInstance()->webUrl().c_str());
 }
 
-// Counts an open request or message box of the window for as long as it lives.
-class BusyScope {
+} // namespace
+
+class Launcher::BusyScope {
 public:
-    explicit BusyScope(int& counter) : counter(counter) { ++counter; }
-    ~BusyScope() { --counter; }
+    explicit BusyScope(Launcher& window) : window(window) { ++window.busy; }
+    ~BusyScope() {
+        if (--window.busy == 0 && (window.refreshQueued || window.freeCoinQueued)) {
+            // Once the caller has finished with its own reply.
+            QTimer::singleShot(0, &window, [w = &window] { w->runQueued(); });
+        }
+    }
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;
 
 private:
-    int& counter;
+    Launcher& window;
 };
-
-} // namespace
 
 void Launcher::Form::setupUi(QMainWindow* window) {
     if (window->objectName().isEmpty()) {
@@ -249,7 +253,7 @@ QByteArray Launcher::loginBody(const QString& id, const QString& password) {
 }
 
 bool Launcher::requestLogin() {
-    BusyScope scope(busy);
+    BusyScope scope(*this);
     loginId = loginView->userId();
     loginPassword = loginView->password();
     const QUrl url(webAddress() + ":2356/webclient/qzclient");
@@ -370,8 +374,24 @@ void Launcher::onRefresh(QPushButton*, int state) {
     default:
         if (busy == 0) {
             requestLogin();
+        } else {
+            refreshQueued = true;
         }
         break;
+    }
+}
+
+void Launcher::runQueued() {
+    if (busy > 0) {
+        return;
+    }
+    // One at a time: the end of each sends the next.
+    if (refreshQueued) {
+        refreshQueued = false;
+        requestLogin();
+    } else if (freeCoinQueued) {
+        freeCoinQueued = false;
+        freeCoin();
     }
 }
 
@@ -393,15 +413,28 @@ void Launcher::onShowCharge(QPushButton*, int state) {
     form.addQueryItem("is_mobile", "y");
     hideAllPages();
     payView->show();
-    payView->postPage(QUrl(webAddress() + "/charge/cash"), form);
+    // Recorded at once, so that another tab pressed during the wait switches away; after
+    // the wait the payment page stays current only if it is still the page shown.
     currentPage = 2;
+    payView->postPage(QUrl(webAddress() + "/charge/cash"), form);
+    if (!payView->isHidden()) {
+        currentPage = 2;
+    }
 }
 
 void Launcher::onFreeCoin(QPushButton*, int state) {
-    if (state != 1 || busy > 0) {
+    if (state != 1) {
         return;
     }
-    BusyScope scope(busy);
+    if (busy > 0) {
+        freeCoinQueued = true;
+        return;
+    }
+    freeCoin();
+}
+
+void Launcher::freeCoin() {
+    BusyScope scope(*this);
     QUrlQuery form;
     form.addQueryItem("userid", loginId);
     form.addQueryItem("is_mobile", "n");
@@ -425,8 +458,9 @@ void Launcher::onLogin(QPushButton*, int state) {
     loggedIn = true;
     setControlsActive(true);
     utility::SaveData* saved = utility::SaveData::getInstance();
-    if (saved->isSave()) {
-        saved->setUser(loginView->userId(), loginView->password());
+    // The pair the service has just accepted, not what the dialog holds by now.
+    if (saved->isSave() && !loginId.isEmpty()) {
+        saved->setUser(loginId, loginPassword);
     }
     saved->save();
 }
@@ -438,17 +472,15 @@ void Launcher::onRegist(QPushButton*, int state) {
 }
 
 // The remember box reports 1 when ticked and 0 when unticked. Both are taken: a player
-// who unticks it must not have the password remembered at the next login.
+// who unticks it must not have the password remembered at the next login. The user itself
+// is remembered at the next successful login, as it was accepted: the box may well be
+// ticked before anything is typed, or with an id that is still wrong.
 void Launcher::onSaveLogin(QPushButton* button, int state) {
     auto* toggle = qobject_cast<ZVButtonToggle*>(button);
     if (toggle == nullptr || (state != 0 && state != 1)) {
         return;
     }
-    utility::SaveData* saved = utility::SaveData::getInstance();
-    if (toggle->isOn()) {
-        saved->setUser(loginView->userId(), loginView->password());
-    }
-    saved->setIsSave(toggle->isOn());
+    utility::SaveData::getInstance()->setIsSave(toggle->isOn());
 }
 
 void Launcher::startPoker(QPushButton*, int state) {
@@ -483,7 +515,7 @@ void Launcher::startGame(int game) {
     const int newer = compareVersion(installed, *versions[game]);
     if (newer == 1 || newer == 2) {
         {
-            BusyScope scope(busy);
+            BusyScope scope(*this);
             MessageDialog::show(message(203));
         }
         downloadView->show();
@@ -507,7 +539,7 @@ void Launcher::onDownloadFinished(const std::string& name) {
         if (downloadView->wasCancelled()) {
             return; // the player stopped it: nothing to tell them
         }
-        BusyScope scope(busy);
+        BusyScope scope(*this);
         MessageDialog::show(message(204));
         return;
     }
@@ -557,6 +589,6 @@ void Launcher::launchFailed() {
     }
     setControlsActive(true);
     gameView->currentGame = 4;
-    BusyScope scope(busy);
+    BusyScope scope(*this);
     MessageDialog::show(message(204));
 }

@@ -60,7 +60,13 @@ private:
         void retranslateUi(QMainWindow* window);
     };
 
+    // Counts an open request or message box of the window for as long as it lives.
+    class BusyScope;
+
     bool requestLogin();
+    void freeCoin();
+    // Sends a refresh or free-coin press that came while the window was busy.
+    void runQueued();
     void hideAllPages();
     void setControlsActive(bool active);
     // A game button: update first when the game is behind or missing, else start it.
@@ -121,6 +127,10 @@ private:
     // skipped while any is, so at most one request is in flight and a refusing server
     // cannot stack one box per second.
     int busy = 0;
+    // Presses of refresh and free coins that came while a request was in flight; each
+    // goes out once, right after it.
+    bool refreshQueued = false;
+    bool freeCoinQueued = false;
 
     friend class TestLauncherWindow;
     friend class TestLoginExchange;

@@ -1,6 +1,7 @@
 #include "MessageDialog.h"
 
 #include <QMessageBox>
+#include <QWidget>
 
 namespace {
 MessageDialog::Handler& handler() {
@@ -10,6 +11,11 @@ MessageDialog::Handler& handler() {
 } // namespace
 
 void MessageDialog::show(const QString& text) {
+    // A box may open while the window is being dragged by its top bar. A grab left in place
+    // would take the box's clicks, and the box would not close.
+    if (QWidget* grabber = QWidget::mouseGrabber()) {
+        grabber->releaseMouse();
+    }
     if (handler()) {
         handler()(text);
         return;

@@ -10,7 +10,8 @@ class MessageDialog {
 public:
     using Handler = std::function<void(const QString& text)>;
 
-    // Shows the box and returns when it is closed (OK is its only answer).
+    // Shows the box and returns when it is closed (OK is its only answer). A mouse grab
+    // still held, by a drag of the window, is released first.
     static void show(const QString& text);
     // Replaces the box by `handler` (an empty handler restores the box).
     static void setHandler(Handler handler);

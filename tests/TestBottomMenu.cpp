@@ -82,6 +82,10 @@ private slots:
     void coinTextLeavesTheMouseToButtons_data();
     void coinTextLeavesTheMouseToButtons();
     void labels();
+    void serverTextIsPlain_data();
+    void serverTextIsPlain();
+    void longNoticeIsShortened_data();
+    void longNoticeIsShortened();
 };
 
 void TestBottomMenu::initTestCase() {
@@ -260,6 +264,64 @@ void TestBottomMenu::labels() {
         QCOMPARE(caption->font().family(), family);
         QVERIFY(!caption->text().isEmpty());
     }
+}
+
+void TestBottomMenu::serverTextIsPlain_data() {
+    QTest::addColumn<QString>("label");
+    QTest::newRow("nickname") << "nickLabel";
+    QTest::newRow("coins") << "coinLabel";
+    QTest::newRow("notice") << "tickerLabel";
+}
+
+// Markup from the service is shown as the characters it is made of; a picture it names,
+// here a tall one on this machine, is never loaded into the label.
+void TestBottomMenu::serverTextIsPlain() {
+    QFETCH(QString, label);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString picture = dir.filePath("tall.png");
+    QImage tall(20, 400, QImage::Format_RGB32);
+    tall.fill(Qt::red);
+    QVERIFY(tall.save(picture));
+    const QString text = QString("<b>A</b><img src=\"%1\">").arg(picture);
+
+    Menu menu;
+    if (label == "nickLabel") {
+        menu.menu->setNick(text);
+    } else if (label == "coinLabel") {
+        menu.menu->setCoin(text);
+    } else {
+        menu.menu->setNotice(text);
+        QCOMPARE(menu.ticker->width(), menu.ticker->fontMetrics().boundingRect(text).width());
+    }
+    auto* shown = menu.menu->findChild<QLabel*>(label);
+    QCOMPARE(shown->text(), text);
+    QCOMPARE(shown->textFormat(), Qt::PlainText);
+    QVERIFY2(shown->sizeHint().height() < 100,
+             qPrintable(QString::number(shown->sizeHint().height())));
+}
+
+void TestBottomMenu::longNoticeIsShortened_data() {
+    QTest::addColumn<QString>("notice");
+    QTest::addColumn<QString>("shown");
+    const QString limit = QString("n").repeated(2000);
+    QTest::newRow("at the limit") << limit << limit;
+    QTest::newRow("1 MB") << QString("x").repeated(1 << 20)
+                          << QString("x").repeated(1999) + QChar(0x2026);
+    // A character outside the BMP that would be cut in half stays whole or goes.
+    const QString pair = QString::fromUcs4(U"\U0001F0A1");
+    QTest::newRow("surrogate pair at the cut")
+        << QString("y").repeated(1998) + pair + QString("z").repeated(10)
+        << QString("y").repeated(1998) + QChar(0x2026);
+}
+
+void TestBottomMenu::longNoticeIsShortened() {
+    QFETCH(QString, notice);
+    QFETCH(QString, shown);
+    Menu menu;
+    menu.menu->setNotice(notice);
+    QCOMPARE(menu.ticker->text(), shown);
+    QCOMPARE(menu.ticker->width(), menu.ticker->fontMetrics().boundingRect(shown).width());
 }
 
 QTEST_MAIN(TestBottomMenu)

@@ -158,12 +158,18 @@ private slots:
     void slowServerOneRefreshInFlight();
     void refusingServerDoesNotStackBoxes();
     void freeCoinWaitHoldsRefresh();
+    void pressesDuringARequestAreQueued_data();
+    void pressesDuringARequestAreQueued();
+    void tabPressedDuringPaymentWait_data();
+    void tabPressedDuringPaymentWait();
     void paymentPage_data();
     void paymentPage();
     void freeCoins_data();
     void freeCoins();
     void registrationOpensBrowser();
     void rememberToggle();
+    void rememberSavesTheAcceptedPair_data();
+    void rememberSavesTheAcceptedPair();
 
 private:
     bool startLoginServer();
@@ -182,6 +188,7 @@ private:
     std::unique_ptr<HttpTestServer> pageServer;
     HttpTestServer::Response loginResponse;
     HttpTestServer::Response coinResponse;
+    int paymentDelayMs = 0;
     std::unique_ptr<Launcher> launcher;
 
     // The message boxes the window opened, and how deeply they were nested.
@@ -230,6 +237,7 @@ void TestLoginExchange::init() {
     });
 
     loginResponse = loginAnswer(kFullReply);
+    paymentDelayMs = 0;
     coinResponse = answer(200, R"({"status":"OK","msg":"100 coins added"})");
     QVERIFY(startLoginServer());
     QVERIFY(startPageServer());
@@ -266,6 +274,9 @@ bool TestLoginExchange::startPageServer() {
         HttpTestServer::Response page =
             answer(200, "<html><body>page " + request.target + "</body></html>");
         page.contentType = "text/html; charset=utf-8";
+        if (request.target.startsWith("/charge/cash")) {
+            page.delayMs = paymentDelayMs;
+        }
         return page;
     });
     return pageServer->listen(QHostAddress(kHost), kPagePort);
@@ -646,7 +657,7 @@ void TestLoginExchange::slowServerOneRefreshInFlight() {
     const int before = loginServer->requests().size();
 
     // A refresh the player asks for: neither the ticks during its wait nor a second press
-    // start another one.
+    // start another one alongside; the press is sent once it is over.
     QTimer::singleShot(1200, refreshButton,
                        [refreshButton] { QTest::mouseClick(refreshButton, Qt::LeftButton); });
     QElapsedTimer clock;
@@ -656,6 +667,7 @@ void TestLoginExchange::slowServerOneRefreshInFlight() {
     QCOMPARE(loginServer->requests().size(), before + 1);
     QCOMPARE(loginServer->maxInFlight(), 1);
     QCOMPARE(launcher->busy, 0);
+    QVERIFY(launcher->refreshQueued);
 
     // The timer's own refreshes, one after the other.
     QTRY_VERIFY_WITH_TIMEOUT(loginServer->requests().size() >= before + 3, 30000);
@@ -706,6 +718,102 @@ void TestLoginExchange::freeCoinWaitHoldsRefresh() {
     QCOMPARE(loginServer->requests().size(), before);
     // Afterwards the refresh goes on.
     QTRY_VERIFY_WITH_TIMEOUT(loginServer->requests().size() > before, 5000);
+}
+
+void TestLoginExchange::pressesDuringARequestAreQueued_data() {
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QStringList>("during");
+    QTest::addColumn<int>("refreshes");
+    QTest::addColumn<int>("coinRequests");
+    QTest::newRow("refresh during refresh")
+        << "refreshButton" << QStringList{"refreshButton"} << 2 << 0;
+    QTest::newRow("refresh twice during refresh")
+        << "refreshButton" << QStringList{"refreshButton", "refreshButton"} << 2 << 0;
+    QTest::newRow("free coins during refresh")
+        << "refreshButton" << QStringList{"chargeButton"} << 1 << 1;
+    QTest::newRow("free coins twice during refresh")
+        << "refreshButton" << QStringList{"chargeButton", "chargeButton"} << 1 << 1;
+    QTest::newRow("both during refresh")
+        << "refreshButton" << QStringList{"chargeButton", "refreshButton"} << 2 << 1;
+    QTest::newRow("refresh during free coins")
+        << "chargeButton" << QStringList{"refreshButton"} << 1 << 1;
+}
+
+// A press while a request is in flight is not lost: it goes out once, right after, and
+// never alongside.
+void TestLoginExchange::pressesDuringARequestAreQueued() {
+    QFETCH(QString, first);
+    QFETCH(QStringList, during);
+    QFETCH(int, refreshes);
+    QFETCH(int, coinRequests);
+    typeLogin("alice", "secret-Pw1");
+    clickLogin();
+    QVERIFY(launcher->loggedIn);
+    launcher->timer->stop(); // only the presses ask
+    loginResponse.delayMs = 1000;
+    coinResponse.delayMs = 1000;
+    const int before = loginServer->requests().size();
+    auto* menu = launcher->bottomMenu;
+    QTimer::singleShot(300, menu, [menu, during] {
+        for (const QString& name : during) {
+            QTest::mouseClick(menu->findChild<ZVButton*>(name), Qt::LeftButton);
+        }
+    });
+    QTest::mouseClick(menu->findChild<ZVButton*>(first), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(loginServer->requests().size() - before, refreshes, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(pageRequests("/charge/freeCoin").size(), coinRequests, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(launcher->busy, 0, 10000);
+    QTest::qWait(1500);
+    QCOMPARE(loginServer->requests().size() - before, refreshes);
+    QCOMPARE(pageRequests("/charge/freeCoin").size(), coinRequests);
+    QCOMPARE(loginServer->maxInFlight(), 1);
+    QVERIFY(pageServer->maxInFlight() <= 1);
+    QVERIFY(!launcher->refreshQueued);
+    QVERIFY(!launcher->freeCoinQueued);
+    QCOMPARE(boxes.size(), coinRequests);
+}
+
+void TestLoginExchange::tabPressedDuringPaymentWait_data() {
+    QTest::addColumn<QString>("tab"); // pressed while the payment page loads; empty for none
+    QTest::addColumn<int>("page");
+    QTest::newRow("none") << QString() << 2;
+    QTest::newRow("games") << "tab1" << 0;
+    QTest::newRow("notices") << "tab2" << 1;
+    QTest::newRow("information") << "tab4" << 3;
+}
+
+// Whatever tab is pressed while the payment page loads, the lit tab, the page shown and the
+// page the window records are one and the same afterwards.
+void TestLoginExchange::tabPressedDuringPaymentWait() {
+    QFETCH(QString, tab);
+    QFETCH(int, page);
+    typeLogin("alice", "secret-Pw1");
+    clickLogin();
+    QVERIFY(launcher->loggedIn);
+    paymentDelayMs = 1000;
+    TopMenuLayout* top = launcher->topMenu;
+    if (!tab.isEmpty()) {
+        QTimer::singleShot(300, top, [top, tab] {
+            QTest::mouseClick(top->findChild<ZVButtonTab*>(tab), Qt::LeftButton);
+        });
+    }
+    QTest::mouseClick(top->findChild<ZVButtonTab*>("tab3"), Qt::LeftButton);
+    QCOMPARE(pageRequests("/charge/cash").size(), 1);
+
+    QCOMPARE(launcher->currentPage, page);
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(!launcher->pages[i]->isHidden(), i == page);
+        const auto* lit = top->findChild<ZVButtonTab*>(QString("tab%1").arg(i + 1));
+        QCOMPARE(lit->isOn(), i == page);
+    }
+    // Back to the payment page: it is not taken as shown already.
+    if (page != 2) {
+        paymentDelayMs = 0;
+        QTest::mouseClick(top->findChild<ZVButtonTab*>("tab3"), Qt::LeftButton);
+        QCOMPARE(pageRequests("/charge/cash").size(), 2);
+        QCOMPARE(launcher->currentPage, 2);
+        QVERIFY(!launcher->payView->isHidden());
+    }
 }
 
 void TestLoginExchange::paymentPage_data() {
@@ -842,8 +950,8 @@ void TestLoginExchange::rememberToggle() {
     QTest::mouseClick(saveBox, Qt::LeftButton);
     QVERIFY(saveBox->isOn());
     QVERIFY(saved->isSave());
-    QCOMPARE(saved->users().value(QStringLiteral("홍길동")), QStringLiteral("pw-bob"));
-    QCOMPARE(saved->users().size(), 1);
+    // The user is remembered at login, as the service accepted it.
+    QVERIFY(saved->users().isEmpty());
 
     // Unticking forgets: no password stays behind for the next login.
     QTest::mouseClick(saveBox, Qt::LeftButton);
@@ -864,6 +972,38 @@ void TestLoginExchange::rememberToggle() {
     QVERIFY2(text.contains("isSave=\"0\""), text.constData());
     QVERIFY2(!text.contains("userInfo"), text.constData());
     QVERIFY2(!text.contains("pw-bob"), text.constData());
+}
+
+void TestLoginExchange::rememberSavesTheAcceptedPair_data() {
+    QTest::addColumn<QString>("tickedWith"); // the id typed when the box is ticked
+    QTest::addColumn<QString>("loginWith");  // the id typed when logging in
+    QTest::addColumn<QString>("saved");      // the one user saved; empty for none
+    QTest::newRow("ticked before typing") << QString() << "alice"
+                                          << "<userInfo id=\"alice\" pass=\"secret-Pw1\"/>";
+    QTest::newRow("mistyped id mended before login")
+        << "alcie"
+        << "alice"
+        << "<userInfo id=\"alice\" pass=\"secret-Pw1\"/>";
+    QTest::newRow("empty id accepted by the service") << ""
+                                                      << "" << QString();
+}
+
+void TestLoginExchange::rememberSavesTheAcceptedPair() {
+    QFETCH(QString, tickedWith);
+    QFETCH(QString, loginWith);
+    QFETCH(QString, saved);
+    typeLogin(tickedWith, tickedWith.isEmpty() ? QString() : "secret-Pw1");
+    QTest::mouseClick(launcher->loginView->findChild<ZVButtonToggle*>("saveBox"), Qt::LeftButton);
+    typeLogin(loginWith, "secret-Pw1");
+    clickLogin();
+    QVERIFY(launcher->loggedIn);
+    const QByteArray text = savedText();
+    QVERIFY2(text.contains("isSave=\"1\""), text.constData());
+    QCOMPARE(text.count("<userInfo"), saved.isEmpty() ? 0 : 1);
+    if (!saved.isEmpty()) {
+        QVERIFY2(text.contains(saved.toUtf8()), text.constData());
+    }
+    QCOMPARE(utility::SaveData::getInstance()->users().size(), saved.isEmpty() ? 0 : 1);
 }
 
 QTEST_MAIN(TestLoginExchange)

@@ -3,6 +3,8 @@
 #include <QtTest>
 
 #include "MessageDialog.h"
+#include "TopMenuLayout.h"
+#include "ZVButtonTab.h"
 
 // The one path of the window's message boxes: a modal box with OK only, its text never
 // rendered as markup, and a handler that tests put in its place.
@@ -13,6 +15,8 @@ private slots:
     void boxShowsPlainText_data();
     void boxShowsPlainText();
     void handlerReplacesTheBox();
+    void boxDuringADrag_data();
+    void boxDuringADrag();
 };
 
 void TestMessageDialog::boxShowsPlainText_data() {
@@ -49,6 +53,56 @@ void TestMessageDialog::handlerReplacesTheBox() {
     MessageDialog::setHandler(nullptr);
     QCOMPARE(seen, (QStringList{"first", "second"}));
     QVERIFY(QApplication::activeModalWidget() == nullptr);
+}
+
+void TestMessageDialog::boxDuringADrag_data() {
+    QTest::addColumn<bool>("answered");
+    QTest::newRow("the box itself") << false;
+    QTest::newRow("the test hook") << true;
+}
+
+// The window is held by its top bar when a box opens (a refused refresh, say): one click on
+// OK closes the box, and the next click on the bar's tabs acts as ever.
+void TestMessageDialog::boxDuringADrag() {
+    QFETCH(bool, answered);
+    QWidget window;
+    window.resize(1024, 200);
+    auto* bar = new TopMenuLayout(&window);
+    bar->resize(1024, 79);
+    QList<int> events;
+    for (int event = 2; event < 6; ++event) {
+        bar->setCallback(event, [&events, event](QPushButton*, int) { events << event; });
+    }
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTest::mousePress(window.windowHandle(), Qt::LeftButton, Qt::NoModifier, QPoint(300, 10));
+    QCOMPARE(QWidget::mouseGrabber(), bar);
+
+    QWidget* grabbedDuringBox = bar;
+    bool closed = false;
+    if (answered) {
+        MessageDialog::setHandler(
+            [&](const QString&) { grabbedDuringBox = QWidget::mouseGrabber(); });
+        MessageDialog::show("Login refused");
+        MessageDialog::setHandler(nullptr);
+    } else {
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            grabbedDuringBox = QWidget::mouseGrabber();
+            QAbstractButton* ok = box->button(QMessageBox::Ok);
+            QTest::mouseClick(ok, Qt::LeftButton);
+            closed = !box->isVisible();
+            if (!closed) {
+                box->done(0); // do not hang the test on the fault it looks for
+            }
+        });
+        MessageDialog::show("Login refused");
+        QVERIFY(closed);
+    }
+    QCOMPARE(grabbedDuringBox, nullptr);
+    QTest::mouseClick(bar->findChild<ZVButtonTab*>("tab2"), Qt::LeftButton);
+    QCOMPARE(events, QList<int>{3});
 }
 
 QTEST_MAIN(TestMessageDialog)

@@ -8,6 +8,15 @@ using Pairs = QList<QPair<QString, QString>>;
 
 namespace {
 
+QStringList& logged() {
+    static QStringList lines;
+    return lines;
+}
+
+void keepMessage(QtMsgType, const QMessageLogContext& context, const QString& text) {
+    logged() << QString("%1: %2").arg(QString::fromLatin1(context.category), text);
+}
+
 HttpTestServer::Response reply(int status, const QByteArray& body) {
     HttpTestServer::Response response;
     response.status = status;
@@ -31,6 +40,11 @@ private slots:
     void errorKeepsPreviousDocument_data();
     void errorKeepsPreviousDocument();
     void silentServerTimesOut();
+    void tricklingServerMeetsTheDeadline_data();
+    void tricklingServerMeetsTheDeadline();
+    void waitEndedEarlyIsAFailure();
+    void replyDumpIsQuietByDefault_data();
+    void replyDumpIsQuietByDefault();
 
 private:
     QUrl url(const QString& path) const {
@@ -175,6 +189,79 @@ void TestRequestJson::silentServerTimesOut() {
     QVERIFY(!request.postEncoded(url("/webclient/qzclient"), QUrlQuery("c=abc")));
     QVERIFY(timer.elapsed() < 5000);
     QVERIFY(!request.isBusy());
+}
+
+void TestRequestJson::tricklingServerMeetsTheDeadline_data() {
+    QTest::addColumn<bool>("encoded");
+    QTest::newRow("encoded") << true;
+    QTest::newRow("plain") << false;
+}
+
+// One byte every 100 ms keeps an idle limit happy for ever; the deadline still ends the
+// request, as a failure, and a later document is not touched.
+void TestRequestJson::tricklingServerMeetsTheDeadline() {
+    QFETCH(bool, encoded);
+    server->setHandler([](const HttpTestServer::Request&) {
+        HttpTestServer::Response response = reply(200, QByteArray(400, ' ') + "{}");
+        response.trickleMs = 100;
+        return response;
+    });
+    utility::RequestJson request;
+    request.setTimeout(800);
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(!(encoded ? request.postEncoded(url("/x"), QUrlQuery("c=abc"))
+                      : request.post(url("/x"), QUrlQuery("c=abc"))));
+    QVERIFY2(timer.elapsed() < 20000, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(request.document() == nullptr);
+    QVERIFY(!request.isBusy());
+}
+
+// The application quitting ends every event loop, the request's too: that is no answer.
+void TestRequestJson::waitEndedEarlyIsAFailure() {
+    server->setHandler([](const HttpTestServer::Request&) {
+        HttpTestServer::Response response = reply(200, "{\"coin\":\"5\"}");
+        response.delayMs = 3000;
+        return response;
+    });
+    utility::RequestJson request;
+    QTimer::singleShot(100, qApp, &QCoreApplication::quit);
+    const bool ok = request.post(url("/x"), QUrlQuery());
+    // Quitting outside exec() would end every later loop at once too; a run of exec()
+    // clears that for the tests after this one.
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+    QVERIFY(!ok);
+    QVERIFY(request.document() == nullptr);
+}
+
+void TestRequestJson::replyDumpIsQuietByDefault_data() {
+    QTest::addColumn<QString>("rules");
+    QTest::addColumn<bool>("dumped");
+    QTest::newRow("default") << QString() << false;
+    QTest::newRow("switched on") << "launcher.reply.debug=true" << true;
+}
+
+// The reply carries the player's nickname and coins; it is written out only when asked for.
+void TestRequestJson::replyDumpIsQuietByDefault() {
+    QFETCH(QString, rules);
+    QFETCH(bool, dumped);
+    server->setHandler([](const HttpTestServer::Request&) {
+        return reply(200, QByteArray("{\"nick\":\"Lucky Dragon\",\"coin\":\"1,500\"}").toBase64());
+    });
+    QLoggingCategory::setFilterRules(rules);
+    logged().clear();
+    const QtMessageHandler previous = qInstallMessageHandler(keepMessage);
+    utility::RequestJson request;
+    const bool ok = request.postEncoded(url("/x"), QUrlQuery("c=abc"));
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QString());
+    QVERIFY(ok);
+    const QStringList dumps = logged().filter("Lucky Dragon");
+    QCOMPARE(dumps.isEmpty(), !dumped);
+    for (const QString& line : dumps) {
+        QVERIFY2(line.startsWith("launcher.reply: "), qPrintable(line));
+    }
 }
 
 QTEST_MAIN(TestRequestJson)

@@ -2,6 +2,7 @@
 #include <memory>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QScopeGuard>
@@ -33,6 +34,8 @@ private slots:
     void loadStates();
     void failedSaveKeepsOldFile_data();
     void failedSaveKeepsOldFile();
+    void fileMode_data();
+    void fileMode();
 
 private:
     QString resourceDir() const { return tmp->filePath("resource"); }
@@ -469,6 +472,60 @@ void TestSaveData::failedSaveKeepsOldFile() {
                  zeroPadded(savedText(true, {{"player", "new-password"}},
                                       {{"pokerVer", "2." + QString(300, '9')}})));
     }
+}
+
+void TestSaveData::fileMode_data() {
+    QTest::addColumn<int>("existing"); // mode of the file before the save, -1 for none
+    QTest::addColumn<bool>("folderLocked");
+    QTest::addColumn<int>("mode");
+    QTest::newRow("new file is the owner's alone") << -1 << false << 0600;
+    QTest::newRow("existing file keeps its mode") << 0640 << false << 0640;
+    QTest::newRow("locked folder, writable file: written in place") << 0666 << true << 0666;
+}
+
+// The file holds passwords; and a resource folder the player may not write to does not cost
+// the save when app.dat itself is theirs to write.
+void TestSaveData::fileMode() {
+    QFETCH(int, existing);
+    QFETCH(bool, folderLocked);
+    QFETCH(int, mode);
+    if (existing >= 0) {
+        QVERIFY(writeFile(appDat(), sealed("<root isSave=\"0\"/>")));
+        QCOMPARE(::chmod(QFile::encodeName(appDat()).constData(), mode_t(existing)), 0);
+    }
+    Saved data;
+    fill(data, true, {{"player", "pw"}}, {{"pokerVer", "1.5"}});
+    bool saved = false;
+    if (folderLocked) {
+        // As nobody, like the existing case of a folder without write permission.
+        // Still in root's group: the group's bits count for the way down.
+        for (const QString& dir :
+             {tmp->path(), tmp->filePath("bin"), tmp->filePath("bin/release")}) {
+            QVERIFY(QFile::setPermissions(dir, QFile::permissions(dir) | QFile::ExeGroup |
+                                                   QFile::ExeOther));
+        }
+        QCOMPARE(::chmod(QFile::encodeName(resourceDir()).constData(), 0555), 0);
+        const uid_t euid = geteuid();
+        const auto restore = qScopeGuard([&] {
+            if (euid == 0 && seteuid(0) != 0) {
+                qFatal("cannot return to the effective user id of root");
+            }
+            ::chmod(QFile::encodeName(resourceDir()).constData(), 0755);
+        });
+        if (euid == 0) {
+            QCOMPARE(seteuid(65534), 0);
+        }
+        saved = data.save();
+    } else {
+        saved = data.save();
+    }
+    QVERIFY2(saved, qPrintable(data.errorString()));
+    struct stat info {};
+    QCOMPARE(::stat(QFile::encodeName(appDat()).constData(), &info), 0);
+    QCOMPARE(int(info.st_mode & 07777), mode);
+    QCOMPARE(opened(readFile(appDat())),
+             zeroPadded(savedText(true, {{"player", "pw"}}, {{"pokerVer", "1.5"}})));
+    QCOMPARE(QDir(resourceDir()).entryList(QDir::Files | QDir::Hidden), QStringList{"app.dat"});
 }
 
 QTEST_GUILESS_MAIN(TestSaveData)

@@ -1,3 +1,4 @@
+#include <QWebFrame>
 #include <QWebPage>
 #include <QWebView>
 #include <QtTest>
@@ -5,7 +6,9 @@
 #include "HttpTestServer.h"
 #include "InfoView.h"
 #include "NoticeView.h"
+#include "OperatorPage.h"
 #include "PayView.h"
+#include "XmlMsgParser.h"
 #include "XmlServerParser.h"
 
 using testsupport::HttpTestServer;
@@ -24,6 +27,8 @@ private slots:
     void paymentPost_data();
     void paymentPost();
     void paymentWhileSelected();
+    void failedPageShowsNotice_data();
+    void failedPageShowsNotice();
 
 private:
     static void selectAll(QWebView* view) {
@@ -40,6 +45,8 @@ void TestWebViews::initTestCase() {
     web = QString("http://127.0.0.1:%1").arg(server->port());
     utility::XmlServerParser::getInstance()->parse(
         QString("<servers><web url=\"%1\"/></servers>").arg(web).toUtf8());
+    utility::XmlMsgParser::getInstance()->parse(
+        "<messages><msg idx=\"204\" text=\"The request failed &lt;now&gt;.\"/></messages>");
 }
 
 void TestWebViews::init() {
@@ -48,6 +55,11 @@ void TestWebViews::init() {
         response.contentType = "text/html; charset=utf-8";
         response.body = "<html><body>page " + request.target + "</body></html>";
         response.status = request.target.startsWith("/missing") ? 404 : 200;
+        response.silent = request.target.startsWith("/silent");
+        if (request.target.startsWith("/trickle")) {
+            response.body += QByteArray(300, ' ');
+            response.trickleMs = 100;
+        }
         return response;
     });
 }
@@ -135,6 +147,48 @@ void TestWebViews::paymentWhileSelected() {
     QVERIFY(timer.elapsed() < 1000);
     QTest::qWait(200);
     QCOMPARE(server->requests().size(), before);
+}
+
+void TestWebViews::failedPageShowsNotice_data() {
+    QTest::addColumn<bool>("post");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("notice");
+    QTest::newRow("refused, GET") << false << "http://127.0.0.1:1/customer" << true;
+    QTest::newRow("silent, GET") << false << "/silent/customer" << true;
+    QTest::newRow("trickling, GET") << false << "/trickle/customer" << true;
+    QTest::newRow("refused, POST") << true << "http://127.0.0.1:1/charge/cash" << true;
+    QTest::newRow("silent, POST") << true << "/silent/charge/cash" << true;
+    QTest::newRow("trickling, POST") << true << "/trickle/charge/cash" << true;
+    QTest::newRow("404 page is shown as served") << false << "/missing/page" << false;
+}
+
+// However the server fails, the view ends the load within its deadline and says so in one
+// line, as text; a page the server did send, error status or not, is shown as it is.
+void TestWebViews::failedPageShowsNotice() {
+    QFETCH(bool, post);
+    QFETCH(QString, address);
+    QFETCH(bool, notice);
+    PayView view(nullptr);
+    auto* page = qobject_cast<OperatorPage*>(view.webView->page());
+    QVERIFY(page != nullptr);
+    page->setDeadline(1000);
+    const QUrl url(address.startsWith('/') ? web + address : address);
+    QElapsedTimer timer;
+    timer.start();
+    if (post) {
+        view.postPage(url, QUrlQuery("userid=demo"));
+        QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
+    } else {
+        view.webView->load(url);
+    }
+    const QString shown = "The request failed <now>.";
+    QWebFrame* frame = view.webView->page()->mainFrame();
+    if (notice) {
+        QTRY_COMPARE_WITH_TIMEOUT(frame->toPlainText().trimmed(), shown, 10000);
+        QVERIFY(timer.elapsed() < 10000);
+    } else {
+        QTRY_VERIFY(frame->toPlainText().contains("page /missing/page"));
+    }
 }
 
 QTEST_MAIN(TestWebViews)

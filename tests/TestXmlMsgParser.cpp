@@ -261,6 +261,14 @@ void TestXmlMsgParser::entityBombs_data() {
                                                 "<catalogue><msg idx=\"1\" text=\"" +
                                                 manyReferences() + "\"/></catalogue>"))
         << refused;
+    // Declared as UTF-7, where "<!" reads "+ADwAIQ-" and "&" reads "+ACY-": the bytes show
+    // neither a declaration nor a single reference, the decoded text shows both.
+    QTest::newRow("many references in UTF-7")
+        << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-7\"?>\n<!DOCTYPE catalogue [\n") +
+               QByteArray(bigDeclaration()).replace("<!", "+ADwAIQ-") +
+               "]>\n<catalogue><msg idx=\"1\" text=\"" + QByteArray("+ACY-big;").repeated(100000) +
+               "\"/></catalogue>"
+        << refused;
 }
 
 // A bomb ends quickly in an XML error with nothing read, and memory stays small: expanded,

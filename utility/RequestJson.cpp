@@ -2,12 +2,18 @@
 
 #include <QDebug>
 #include <QEventLoop>
+#include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QStringList>
+#include <QTimer>
 
 namespace utility {
+
+// Every reply of the login exchange, once a second, raw and decoded, with the player's
+// nickname and coins: off unless asked for with QT_LOGGING_RULES="launcher.reply.debug=true".
+Q_LOGGING_CATEGORY(replyLog, "launcher.reply", QtInfoMsg)
 
 RequestJson::RequestJson(QWidget* parent) : QWidget(parent) {
     // No visual role: kept hidden so it never covers what lies under it in the window.
@@ -44,18 +50,29 @@ QByteArray RequestJson::send(const QUrl& url, const QUrlQuery& form, bool& ok) {
     // Redirects are not followed: a redirect answer is a reply like any other.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
-    // A silent server must not keep the caller waiting forever.
-    request.setTransferTimeout(timeoutMs);
 
     ++pending;
     QNetworkReply* reply = manager.post(request, formBody(form));
+    // A deadline from the moment of sending, not an idle limit: a server that trickles a
+    // byte now and then must not hold the window for longer than this either.
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    connect(&deadline, SIGNAL(timeout()), reply, SLOT(abort()));
+    deadline.start(timeoutMs);
     if (!reply->isFinished()) {
         loop.exec();
     }
+    deadline.stop();
     --pending;
 
+    // The loop also ends when the application quits; only a finished reply is an answer.
+    const bool answered = reply->isFinished();
+    if (!answered) {
+        manager.disconnect(&loop);
+        reply->abort();
+    }
     QByteArray body;
-    ok = reply->error() == QNetworkReply::NoError;
+    ok = answered && reply->error() == QNetworkReply::NoError;
     if (ok) {
         body = reply->readAll();
     } else {
@@ -74,11 +91,11 @@ bool RequestJson::postEncoded(const QUrl& url, const QUrlQuery& form) {
     bool ok = false;
     const QByteArray body = send(url, form, ok);
     if (ok) {
-        qDebug() << body;
+        qCDebug(replyLog) << body;
         const QByteArray decoded = QByteArray::fromBase64(body);
-        qDebug() << decoded;
+        qCDebug(replyLog) << decoded;
         const QString text = QString::fromUtf8(decoded);
-        qDebug() << text;
+        qCDebug(replyLog) << text;
         keep(text);
     }
     return ok;

@@ -14,7 +14,9 @@ class RequestJson : public QWidget {
     Q_OBJECT
 
 public:
-    // Requests that take longer than this count as failed.
+    // Every request ends at most this long after it was sent, however slowly the bytes
+    // come; one that has not finished by then counts as failed. The operator's pages
+    // inside the window keep the same limit.
     static constexpr int kDefaultTimeoutMs = 15000;
 
     explicit RequestJson(QWidget* parent = nullptr);

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -108,6 +109,28 @@ QString SaveData::writeDocument() const {
     return text;
 }
 
+bool SaveData::writeInPlace(const QString& path, const QByteArray& data) {
+    QFile file(path);
+    // Not truncated on opening: a file that cannot be written is left as it was.
+    if (!file.open(QIODevice::ReadWrite)) {
+        lastError += QStringLiteral("; nor in place: %1").arg(file.errorString());
+        return false;
+    }
+    if (file.write(data) != data.size() || !file.resize(data.size()) || !file.flush()) {
+        lastError =
+            QStringLiteral("cannot write %1 in place: %2").arg(kSavePath, file.errorString());
+        return false;
+    }
+    file.close();
+    if (file.error() != QFileDevice::NoError) {
+        lastError =
+            QStringLiteral("cannot write %1 in place: %2").arg(kSavePath, file.errorString());
+        return false;
+    }
+    lastError.clear();
+    return true;
+}
+
 bool SaveData::save() {
     const QByteArray utf8 = writeDocument().toUtf8();
     QByteArray data(static_cast<int>(seedPaddedSize(static_cast<std::size_t>(utf8.size()))), '\0');
@@ -117,9 +140,18 @@ bool SaveData::save() {
 
     // The new text goes to a temporary file that is renamed over app.dat only once it is
     // complete, so a failed or interrupted write never costs the previous login and versions.
-    QSaveFile file(QString::fromLatin1(kSavePath));
+    // Where the resource folder is closed to the player but app.dat is not, the file is
+    // written in place instead: better than forgetting every installed version.
+    const QString path = QString::fromLatin1(kSavePath);
+    const bool existed = QFileInfo::exists(path);
+    QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         lastError = QStringLiteral("cannot create %1: %2").arg(kSavePath, file.errorString());
+        return existed && writeInPlace(path, data);
+    }
+    // It holds passwords: a new file is for its owner alone, an existing one keeps its mode.
+    if (!existed && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        lastError = QStringLiteral("cannot protect %1: %2").arg(kSavePath, file.errorString());
         return false;
     }
     // Qt 5's commit() misses a failure of the final flush of its buffer and would put a cut-short

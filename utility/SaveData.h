@@ -39,6 +39,9 @@ private:
     friend class SingleTon<SaveData>;
 
     void readDocument(const QString& text);
+    // Writes the sealed bytes over app.dat itself, for a resource folder that takes no new
+    // file; every step checked.
+    bool writeInPlace(const QString& path, const QByteArray& data);
     QString writeDocument() const;
 
     bool remember = false;

@@ -21,6 +21,21 @@ ResourceArchive* const archiveReader = ResourceArchive::openDefault();
 
 constexpr int kTickerWidth = 860;
 constexpr int kTickerInterval = 60;
+
+// Painting a label costs with its text, and the ticker repaints 16 times a second: a long
+// notice is shown up to here, ending in an ellipsis.
+constexpr int kNoticeLimit = 2000;
+
+QString shortened(const QString& text) {
+    if (text.size() <= kNoticeLimit) {
+        return text;
+    }
+    int keep = kNoticeLimit - 1;
+    if (text.at(keep - 1).isHighSurrogate()) {
+        --keep; // never half a character
+    }
+    return text.left(keep) + QChar(0x2026);
+}
 } // namespace
 
 BottomMenu::BottomMenu(QWidget* parent) : QWidget(parent) {
@@ -68,6 +83,7 @@ BottomMenu::BottomMenu(QWidget* parent) : QWidget(parent) {
 
     tickerLabel = new QLabel(tickerFrame);
     tickerLabel->setObjectName("tickerLabel");
+    tickerLabel->setTextFormat(Qt::PlainText);
     tickerLabel->setGeometry(0, 0, kTickerWidth, 25);
     tickerLabel->setFont(launcherstyle::font(family, 16));
     launcherstyle::setWhiteText(tickerLabel);
@@ -98,6 +114,9 @@ QLabel* BottomMenu::createText(const char* name, const QString& family, const QR
                                Qt::Alignment alignment) {
     auto* label = new QLabel(this);
     label->setObjectName(name);
+    // What the service sends is shown as it is: markup in it is not followed, nor is any
+    // picture it names loaded.
+    label->setTextFormat(Qt::PlainText);
     label->setGeometry(geometry);
     label->setAlignment(alignment);
     label->setFont(launcherstyle::font(family, 16));
@@ -126,10 +145,11 @@ void BottomMenu::setCoin(const QString& text) {
     coinLabel->setText(text);
 }
 
-void BottomMenu::setNotice(const QString& text) {
+void BottomMenu::setNotice(const QString& notice) {
     if (!tickerLabel->text().isEmpty()) {
         return;
     }
+    const QString text = shortened(notice);
     const int width = tickerLabel->fontMetrics().boundingRect(text).width();
     tickerLabel->setGeometry(0, 0, width, titleLabel->height());
     tickerLabel->setText(text);

@@ -7,6 +7,7 @@
 #include <QWebPage>
 #include <QWebView>
 
+#include "OperatorPage.h"
 #include "RequestJson.h"
 #include "WebPageSupport.h"
 
@@ -24,11 +25,12 @@ void PayView::postPage(const QUrl& url, const QUrlQuery& form) {
                       "application/x-www-form-urlencoded; charset=utf-8");
     // Wait for the first reply of the page's own manager after the load, for the length
     // of this call only. A load that never reaches the network (a malformed address)
-    // must not keep the window waiting, hence the time limit.
+    // must not keep the window waiting, hence the time limit, the one every request has.
     const QMetaObject::Connection connection =
         connect(webView->page()->networkAccessManager(), SIGNAL(finished(QNetworkReply*)), &loop,
                 SLOT(quit()));
-    QTimer::singleShot(kWaitLimitMs, &loop, SLOT(quit()));
+    QTimer::singleShot(static_cast<OperatorPage*>(webView->page())->deadline(), &loop,
+                       SLOT(quit()));
     webView->load(request, QNetworkAccessManager::PostOperation,
                   utility::RequestJson::formBody(form));
     loop.exec();

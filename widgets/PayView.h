@@ -12,8 +12,6 @@ class PayView : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int kWaitLimitMs = 20000;
-
     explicit PayView(QWidget* parent);
 
     // Posts `form` to `url`, shows the answer and returns once that request has finished

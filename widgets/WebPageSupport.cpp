@@ -6,10 +6,12 @@
 #include <QUrl>
 #include <QWebView>
 
+#include "OperatorPage.h"
 #include "XmlServerParser.h"
 
 QWebView* createPageWebView(QWidget* page) {
     auto* view = new QWebView(page);
+    view->setPage(new OperatorPage(view));
     view->show();
     view->resize(1024, 611);
     view->move(0, 0);

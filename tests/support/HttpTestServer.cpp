@@ -1,5 +1,7 @@
 #include "HttpTestServer.h"
 
+#include <memory>
+
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -106,7 +108,22 @@ void HttpTestServer::answer(QTcpSocket* socket, const Response& response) {
         head += "Location: /elsewhere\r\n";
     }
     head += "Connection: keep-alive\r\n\r\n";
-    socket->write(head + response.body);
+    if (response.trickleMs <= 0) {
+        socket->write(head + response.body);
+        return;
+    }
+    socket->write(head);
+    auto* drip = new QTimer(socket);
+    auto sent = std::make_shared<int>(0);
+    const QByteArray body = response.body;
+    connect(drip, &QTimer::timeout, socket, [socket, drip, sent, body] {
+        if (*sent >= body.size()) {
+            drip->stop();
+            return;
+        }
+        socket->write(body.mid((*sent)++, 1));
+    });
+    drip->start(response.trickleMs);
 }
 
 } // namespace testsupport

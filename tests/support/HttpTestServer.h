@@ -31,6 +31,7 @@ public:
         QByteArray body;
         int delayMs = 0;     // answer this much later
         bool silent = false; // never answer
+        int trickleMs = 0;   // send the body one byte at a time, this far apart
     };
     using Handler = std::function<Response(const Request&)>;
 

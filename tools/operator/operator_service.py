@@ -28,6 +28,7 @@ SIGTERM or SIGINT stops it with exit status 0. Stdlib only.
 import argparse
 import base64
 import binascii
+import contextlib
 import hashlib
 import hmac
 import html
@@ -112,9 +113,10 @@ class HttpError(Exception):
 class Store:
     """The service's data in SQLite; one connection shared by all request threads under a lock."""
 
-    def __init__(self, path):
+    def __init__(self, path, timeout=5.0):
         self.lock = threading.Lock()
-        self.db = sqlite3.connect(path, check_same_thread=False, isolation_level=None)
+        self.db = sqlite3.connect(path, timeout=timeout, check_same_thread=False,
+                                  isolation_level=None)
         self.db.row_factory = sqlite3.Row
         self.version_overrides = {}
         self.last_drift = 0.0
@@ -122,9 +124,28 @@ class Store:
             if self.db.execute("PRAGMA user_version").fetchone()[0] == 0:
                 self._create()
 
+    @contextlib.contextmanager
+    def transaction(self):
+        """BEGIN IMMEDIATE ... COMMIT with the lock held. Any failure, the COMMIT's own
+        included, rolls back: nothing is half committed, and no transaction is left open
+        to refuse every later BEGIN."""
+        self.db.execute("BEGIN IMMEDIATE")
+        try:
+            yield self.db
+            self.db.execute("COMMIT")
+        except BaseException:
+            if self.db.in_transaction:
+                try:
+                    self.db.execute("ROLLBACK")
+                except sqlite3.Error as err:
+                    log("rollback failed: {}".format(err))
+            raise
+
     def _create(self):
-        db = self.db
-        db.execute("BEGIN")
+        with self.transaction() as db:
+            self._fill(db)
+
+    def _fill(self, db):
         db.execute(
             "CREATE TABLE accounts (user_id TEXT PRIMARY KEY, nick TEXT NOT NULL,"
             " pass_md5 TEXT NOT NULL, coins INTEGER NOT NULL, last_free_coin REAL)"
@@ -150,7 +171,6 @@ class Store:
             "INSERT INTO notices (subject, contents) VALUES (?, ?)", DEMO_NOTICES
         )
         db.execute("PRAGMA user_version = 1")
-        db.execute("COMMIT")
 
     def close(self):
         with self.lock:
@@ -182,8 +202,8 @@ class Store:
 
     def claim_free_coins(self, user_id, interval, now):
         """Returns (granted, seconds to wait); None when the user is unknown."""
-        with self.lock:
-            row = self.db.execute(
+        with self.lock, self.transaction() as db:
+            row = db.execute(
                 "SELECT last_free_coin FROM accounts WHERE user_id = ?", (user_id,)
             ).fetchone()
             if row is None:
@@ -192,7 +212,7 @@ class Store:
             # A clock set back must not lock the player out for longer than one interval.
             if last is not None and last <= now < last + interval:
                 return False, last + interval - now
-            self.db.execute(
+            db.execute(
                 "UPDATE accounts SET coins = coins + ?, last_free_coin = ? WHERE user_id = ?",
                 (FREE_COIN_AMOUNT, now, user_id),
             )
@@ -211,21 +231,27 @@ class Store:
             now = time.monotonic()
             if now - self.last_drift >= 1.0:
                 self.last_drift = now
-                self.db.execute("BEGIN")
-                for row in self.db.execute(
-                    "SELECT name, base_count, conn_count FROM games WHERE count_key IS NOT NULL"
-                ).fetchall():
-                    base = row["base_count"]
-                    low, high = base * 4 // 5, base * 6 // 5 + 1
-                    count = min(high, max(low, row["conn_count"] + random.randint(-3, 3)))
-                    self.db.execute(
-                        "UPDATE games SET conn_count = ? WHERE name = ?", (count, row["name"])
-                    )
-                self.db.execute("COMMIT")
+                try:
+                    self._drift()
+                except sqlite3.Error as err:
+                    # Cosmetic: the counts stay as they were this time.
+                    log("connection counts not updated: {}".format(err))
             rows = self.db.execute(
                 "SELECT count_key, conn_count FROM games WHERE count_key IS NOT NULL"
             ).fetchall()
         return {r["count_key"]: r["conn_count"] for r in rows}
+
+    def _drift(self):
+        with self.transaction() as db:
+            for row in db.execute(
+                "SELECT name, base_count, conn_count FROM games WHERE count_key IS NOT NULL"
+            ).fetchall():
+                base = row["base_count"]
+                low, high = base * 4 // 5, base * 6 // 5 + 1
+                count = min(high, max(low, row["conn_count"] + random.randint(-3, 3)))
+                db.execute(
+                    "UPDATE games SET conn_count = ? WHERE name = ?", (count, row["name"])
+                )
 
     def notices(self):
         with self.lock:
@@ -788,6 +814,8 @@ def main(argv=None):
                         metavar="KEY=VER", help="announce VER for KEY (e.g. matgoVer=2.0.0)")
     parser.add_argument("--free-coin-interval", type=float, default=60.0, metavar="SECONDS",
                         help="shortest time between two free-coin gifts to one player")
+    parser.add_argument("--db-timeout", type=float, default=5.0, metavar="SECONDS",
+                        help="how long to wait for a database another process has locked")
     args = parser.parse_args(argv)
 
     stop = threading.Event()
@@ -795,7 +823,7 @@ def main(argv=None):
     signal.signal(signal.SIGINT, lambda *_: stop.set())
 
     try:
-        store = Store(args.db)
+        store = Store(args.db, args.db_timeout)
     except sqlite3.Error as err:
         print("operator_service: cannot open {}: {}".format(args.db, err), file=sys.stderr)
         return 1

@@ -6,6 +6,7 @@ the wire format, independently of the service's code.
 """
 
 import base64
+import contextlib
 import hashlib
 import html
 import http.client
@@ -16,6 +17,7 @@ import socket
 import sqlite3
 import tempfile
 import threading
+import time
 import unittest
 from html.parser import HTMLParser
 from urllib.parse import quote, urlencode
@@ -545,6 +547,46 @@ class WebTest(ServiceCase):
                 self.assertIn(status, (404, 405))
                 self.assertIn("charset=utf-8", ctype.lower())
         self.assertEqual(self.page("GET", "/customer?is_mobile=y")[0], 200)
+
+
+class DatabaseErrorTest(ServiceCase):
+    """Another process holds the database: requests that need it fail, nothing is half
+    committed, and once it lets go the service answers as before."""
+
+    extra_args = ["--db-timeout", "0.2"]
+
+    def stored_coins(self, user_id):
+        with contextlib.closing(sqlite3.connect(self.db_path)) as db:
+            return db.execute("SELECT coins FROM accounts WHERE user_id = ?",
+                              (user_id,)).fetchone()[0]
+
+    def free_coin_status(self, user_id):
+        return self.web("POST", "/charge/freeCoin?",
+                        qt_form([("userid", user_id), ("is_mobile", "n")]), QT_FORM)[0]
+
+    def test_locked_database(self):
+        # RESERVED: others may read but not write; EXCLUSIVE: neither.
+        for lock, login_works in (("IMMEDIATE", True), ("EXCLUSIVE", False)):
+            with self.subTest(lock=lock):
+                user_id = self.registered("locked-" + lock.lower(), "lock1234")
+                before = self.coins(user_id, "lock1234")
+                locker = sqlite3.connect(self.db_path, isolation_level=None)
+                try:
+                    locker.execute("BEGIN " + lock)
+                    time.sleep(1.1)  # the connection counts are due to change
+                    status = self.post_login(wrap(login_plain(user_id, "lock1234")))[0]
+                    self.assertEqual(status, 200 if login_works else 500)
+                    self.assertEqual(self.free_coin_status(user_id), 500)
+                finally:
+                    locker.execute("ROLLBACK")
+                    locker.close()
+                time.sleep(1.1)
+                counts = self.assert_login_ok(user_id, "lock1234")["connUserInfo"]
+                self.assertTrue(all(value.isdigit() for value in counts.values()), counts)
+                self.assertEqual(self.coins(user_id, "lock1234"), before)
+                self.assertEqual(self.free_coin(user_id)["status"], "OK")
+                # Committed, as another process sees it.
+                self.assertEqual(self.stored_coins(user_id), before + 1000)
 
 
 class LifecycleTest(unittest.TestCase):
