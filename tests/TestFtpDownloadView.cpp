@@ -96,6 +96,7 @@ private slots:
     void cancel_data();
     void cancel();
     void closingDuringUpdate();
+    void screenshots();
 
 private:
     static QLabel* status(FtpDownloadView& panel) {
@@ -629,3 +630,33 @@ void TestFtpDownloadView::closingDuringUpdate() {
 
 QTEST_MAIN(TestFtpDownloadView)
 #include "TestFtpDownloadView.moc"
+
+// Not a check: with LAUNCHER_PANEL_SHOTS=<folder> set, pictures of the panel half way
+// through a download (at a steady 2 MB/s) and through an installation, for the docs.
+void TestFtpDownloadView::screenshots() {
+    const QString folder = qEnvironmentVariable("LAUNCHER_PANEL_SHOTS");
+    if (folder.isEmpty()) {
+        QSKIP("set LAUNCHER_PANEL_SHOTS to a folder to take the panel's pictures");
+    }
+    utility::XmlMsgParser::getInstance()->load("script/msg.xml");
+    TestedPanel panel;
+    panel.resize(392, 192);
+    panel.show();
+    panel.start(1);
+    FakeFtpThread* thread = fake(panel);
+    thread->bytesTotal = 30000000;
+    thread->phase = FtpThread::Downloading;
+    QTimer feed;
+    connect(&feed, &QTimer::timeout, [&] { thread->bytesDone += 100000; }); // 2 MB/s
+    feed.start(50);
+    QTRY_VERIFY_WITH_TIMEOUT(thread->bytesDone >= 12400000, 10000);
+    feed.stop();
+    waitTicks(panel, 2);
+    QVERIFY(panel.grab().save(folder + "/panel-downloading.png"));
+    thread->total = 310;
+    thread->current = 142;
+    thread->phase = FtpThread::Installing;
+    waitTicks(panel, 3);
+    QVERIFY(panel.grab().save(folder + "/panel-installing.png"));
+    thread->release.release();
+}

@@ -591,17 +591,19 @@ QImage PictureSet::installBase() const {
     p.setBrush(Qt::NoBrush);
     p.drawPath(draw::rounded(cloth.adjusted(0.5, 0.5, -0.5, -0.5), 9));
 
+    // The four suits sit in the title bar; the cloth keeps rows for the hint, the status
+    // line, the progress bar and the figures with the cancel button (drawn by the panel).
     const draw::Suit suits[] = {draw::Suit::Spade, draw::Suit::Heart, draw::Suit::Diamond,
                                 draw::Suit::Club};
     for (int i = 0; i < 4; ++i) {
-        const QRectF box(196 - 58 + i * 30 + 4, 74, 20, 20);
+        const QRectF box(276 + i * 24, 22, 16, 16);
         p.fillPath(draw::suitPath(suits[i], box), draw::withAlpha(QColor(draw::kBrass), 210));
     }
-    draw::shadowText(p, QRectF(24, 100, 344, 22), Qt::AlignCenter,
-                     "Please keep the launcher open until the game starts.", draw::font(13),
-                     draw::withAlpha(QColor(draw::kIvory), 220), 140);
+    draw::shadowText(p, QRectF(24, 64, 344, 20), Qt::AlignCenter,
+                     "Please keep the launcher open until the game starts.", draw::font(12),
+                     draw::withAlpha(QColor(draw::kIvory), 200), 140);
 
-    draw::inset(p, QRectF(24, 154, 334, 16), 5, QColor(0, 0, 0, 120));
+    draw::inset(p, QRectF(24, 110, 344, 22), 5, QColor(0, 0, 0, 120));
     p.end();
     return img;
 }
