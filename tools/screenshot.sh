@@ -8,8 +8,8 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 out="${1:-$root/build/screenshot.png}"
 build="${2:-$root/build}"
-launcher="$build/app/launcher"
 workdir="$build/run/Launcher/bin/release"
+launcher="$workdir/launcher"
 
 if [ ! -x "$launcher" ]; then
   echo "screenshot: no launcher at $launcher; build the 'launcher' target first" >&2
