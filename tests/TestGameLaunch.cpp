@@ -108,6 +108,8 @@ private slots:
     void failedUpdate();
     void cannotStart_data();
     void cannotStart();
+    void windowsMadeGames_data();
+    void windowsMadeGames();
     void inertDuringQuestionAndUpdate();
     void inertUntilGameEnds();
     void chattyGameDoesNotBlock();
@@ -432,7 +434,6 @@ void TestGameLaunch::failedUpdate_data() {
     QTest::newRow("wrong password") << 2;
     QTest::newRow("package is not a zip") << 3;
     QTest::newRow("package without the program") << 4;
-    QTest::newRow("program in the package not executable") << 5;
 }
 
 void TestGameLaunch::failedUpdate() {
@@ -450,10 +451,6 @@ void TestGameLaunch::failedUpdate() {
         break;
     case 4:
         QVERIFY(testsupport::makeZip(zip, {{"readme.txt", "no program here", 0100644}}));
-        QVERIFY(ftp.addFile("BoardGame/Matgo/Matgo.zip", readFile(zip)));
-        break;
-    case 5:
-        QVERIFY(testsupport::makeZip(zip, {{"matgo.exe", readFile(STANDIN_PROGRAM), 0100644}}));
         QVERIFY(ftp.addFile("BoardGame/Matgo/Matgo.zip", readFile(zip)));
         break;
     default:
@@ -482,20 +479,34 @@ void TestGameLaunch::failedUpdate() {
 }
 
 void TestGameLaunch::cannotStart_data() {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<bool>("executable");
-    QTest::newRow("no execute permission") << readFile(STANDIN_PROGRAM) << false;
-    QTest::newRow("not a program") << QByteArray(4096, '\x7f') << true;
-    QTest::newRow("missing interpreter") << QByteArray("#!/nonexistent/shell\nexit 1\n") << true;
-    QTest::newRow("empty file") << QByteArray() << true;
+    QTest::addColumn<QByteArray>("content"); // of the program; null: the folder is a file
+    QTest::addColumn<QString>("logged");     // the reason in the log
+    const QString failed = "^The game .*/Matgo/matgo.exe could not be started: .+";
+    QTest::newRow("not a program") << QByteArray(4096, '\x7f') << failed;
+    QTest::newRow("missing interpreter") << QByteArray("#!/nonexistent/shell\nexit 1\n") << failed;
+    QTest::newRow("empty file") << QByteArray("") << failed;
+    QTest::newRow("Windows program, no Wine")
+        << QByteArray("MZ\x90\0\3\0\0\0", 8) + QByteArray(200, '\0')
+        << "^The game .*/Matgo/matgo.exe is a Windows program: Wine is needed";
+    // Nothing can be installed where the game's folder should be.
+    QTest::newRow("game folder cannot be written")
+        << QByteArray() << "^The game cannot be installed: its folder .*/Matgo cannot be written$";
 }
 
 void TestGameLaunch::cannotStart() {
     QFETCH(QByteArray, content);
-    QFETCH(bool, executable);
+    QFETCH(QString, logged);
     const QString program = gameDir(1) + "/matgo.exe";
-    QVERIFY(writeFile(program, content, executable));
+    if (content.isNull()) {
+        QVERIFY(writeFile(gameDir(1), "a file, not a folder", false));
+    } else {
+        QVERIFY(writeFile(program, content, true));
+    }
     utility::SaveData::getInstance()->setVersion("matgoVer", "1.0.0");
+    // No Wine anywhere on the path.
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", "/nonexistent");
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(logged));
 
     press(1);
     QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), 10000);
@@ -505,14 +516,72 @@ void TestGameLaunch::cannotStart() {
     QVERIFY(!launcher->downloadView->isVisible());
     QCOMPARE(utility::SaveData::getInstance()->getVersion("matgoVer"), QString("1.0.0"));
 
+    qputenv("PATH", path);
     // The window is usable again: mended, the game starts with the next press.
     QVERIFY(active());
+    QFile::remove(gameDir(1));
     QVERIFY(installStandin(program));
     press(1);
     QTRY_COMPARE_WITH_TIMEOUT(records().size(), 1, 30000);
     QTRY_VERIFY_WITH_TIMEOUT(gameEnded(), 30000);
     QVERIFY(records().first().startsWith("Matgo\t2\t"));
     QCOMPARE(shown.size(), 1);
+}
+
+void TestGameLaunch::windowsMadeGames_data() {
+    QTest::addColumn<int>("kind");
+    QTest::newRow("program without execute permission") << 0;
+    QTest::newRow("package zipped without Unix modes") << 1;
+    QTest::newRow("Windows program through Wine") << 2;
+}
+
+void TestGameLaunch::windowsMadeGames() {
+    QFETCH(int, kind);
+    const QString program = gameDir(1) + "/matgo.exe";
+    FtpServerFixture ftp;
+    QTemporaryDir stage;
+    QVERIFY(stage.isValid());
+    const QByteArray path = qgetenv("PATH");
+    // What the game (or Wine) was started with, its working folder appended below.
+    QStringList expected = {"Matgo", "2", id, md5Hex(password)};
+    switch (kind) {
+    case 0:
+        QVERIFY(writeFile(program, readFile(STANDIN_PROGRAM), false));
+        break;
+    case 1:
+        // Made on FAT: no mode at all for the program.
+        QVERIFY(testsupport::makeZip(stage.path() + "/Matgo.zip",
+                                     {{"matgo.exe", readFile(STANDIN_PROGRAM)}}));
+        QVERIFY(ftp.addFile("BoardGame/Matgo/Matgo.zip", readFile(stage.path() + "/Matgo.zip")));
+        QVERIFY(ftp.start());
+        setFtpUrl(ftp.url());
+        break;
+    default:
+        // A stand-in Wine first on the path notes what it was asked to run, and where.
+        QVERIFY(writeFile(program, "MZ\x90\0 a Windows program", false));
+        QVERIFY(writeFile(stage.path() + "/wine",
+                          "#!/bin/sh\n"
+                          "printf 'wine\\t%s\\t%s\\t%s\\t%s\\t%s\\n' \"$#\" \"$1\" \"$2\" "
+                          "\"$3\" \"$(pwd -P)\" >> \"$STANDIN_RECORD\"\n"
+                          "exit 1\n",
+                          true));
+        qputenv("PATH", QFile::encodeName(stage.path()) + ':' + path);
+        expected = QStringList({"wine", "3", QFileInfo(program).absoluteFilePath(), id, password});
+        break;
+    }
+    utility::SaveData::getInstance()->setVersion("matgoVer", kind == 1 ? "0.0" : "1.0.0");
+
+    press(1);
+    QTRY_COMPARE_WITH_TIMEOUT(records().size(), 1, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(gameEnded(), 30000);
+    qputenv("PATH", path);
+    QCOMPARE(records().first(), (expected << canonicalGameDir(1)).join('\t'));
+    QVERIFY(shown.isEmpty() ||
+            shown == QStringList{utility::XmlMsgParser::getInstance()->message(203)});
+    if (kind != 2) {
+        QVERIFY(QFileInfo(program).permissions() & QFileDevice::ExeOwner);
+    }
+    QVERIFY(active());
 }
 
 void TestGameLaunch::inertDuringQuestionAndUpdate() {
