@@ -3,7 +3,9 @@
 #include <QtTest>
 
 #include "LogFile.h"
+#include "SingleInstance.h"
 #include "TestSupport.h"
+#include "WakeUpListener.h"
 #include "XvfbServer.h"
 
 namespace {
@@ -34,6 +36,7 @@ private slots:
     void startsFromAnyFolder();
     void secondCopyExitsAtOnce();
     void oneCopyPerUser();
+    void wakeUpRestoresWindow();
     void logKeepsLastRuns_data();
     void logKeepsLastRuns();
     void installedTree();
@@ -234,6 +237,29 @@ void TestStartup::oneCopyPerUser() {
     QVERIFY(QFileInfo::exists(otherState.path() + "/boardgame-launcher/launcher.log"));
 }
 
+void TestStartup::wakeUpRestoresWindow() {
+    // A lock of this test's own, taken and knocked on inside one process.
+    const QByteArray name = "TestStartup-" + QByteArray::number(QCoreApplication::applicationPid());
+    QVERIFY(!SingleInstance::wakeRunning(name)); // nobody holds it yet
+    QVERIFY(SingleInstance::claim(name));
+    QVERIFY(SingleInstance::errorString().empty());
+    QVERIFY(SingleInstance::listener() >= 0);
+    QVERIFY(!SingleInstance::claim(name)); // held: the only answer that keeps a copy out
+    QVERIFY(SingleInstance::errorString().empty());
+
+    QWidget window;
+    window.resize(200, 100);
+    window.showMinimized();
+    QVERIFY(window.isMinimized());
+    WakeUpListener listener(&window);
+    QVERIFY(!listener.listen(-1));
+    QVERIFY(listener.listen(SingleInstance::listener()));
+    QTest::ignoreMessage(QtInfoMsg, kWoken.constData());
+    QVERIFY(SingleInstance::wakeRunning(name));
+    QTRY_VERIFY(!window.isMinimized());
+    QVERIFY(window.isVisible());
+}
+
 void TestStartup::logKeepsLastRuns_data() {
     QTest::addColumn<int>("runs");
     QTest::addColumn<int>("files");
@@ -309,5 +335,5 @@ void TestStartup::installedTree() {
     QCOMPARE(launcher->state(), QProcess::Running);
 }
 
-QTEST_GUILESS_MAIN(TestStartup)
+QTEST_MAIN(TestStartup)
 #include "TestStartup.moc"
