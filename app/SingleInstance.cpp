@@ -82,7 +82,8 @@ bool SingleInstance::wakeRunning(const char* name) {
     (void)name;
     return false;
 #else
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Never waits: a copy that hangs with its queue full is not worth hanging for.
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) {
         return false;
     }
