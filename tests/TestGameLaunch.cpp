@@ -18,6 +18,7 @@
 #include "FtpServerFixture.h"
 #include "GameView.h"
 #include "Launcher.h"
+#include "LogFile.h"
 #include "MessageDialog.h"
 #include "SaveData.h"
 #include "TestSupport.h"
@@ -660,6 +661,7 @@ void TestGameLaunch::chattyGameDoesNotBlock() {
     bool ended = false;
     QByteArray out;
     QByteArray err;
+    QVERIFY(LogFile::open(tmp->path() + "/state"));
     {
         // The game's output is expected in the launcher's own; caught here so the
         // test log stays readable. No check may fail while it is caught.
@@ -670,7 +672,20 @@ void TestGameLaunch::chattyGameDoesNotBlock() {
         out = outCapture.take();
         err = errCapture.take();
     }
+    LogFile::close();
     QVERIFY(ended);
+    // The log has the game's output and why it started, never the password.
+    const QByteArray log = readFile(tmp->path() + "/state/launcher.log");
+    // Found by a short piece and compared: a megabyte-long needle is slow to search for.
+    for (char c : {'O', 'E'}) {
+        const int start = log.indexOf(QByteArray(8, c));
+        QVERIFY(start >= 0);
+        QCOMPARE(log.mid(start, 1048576), QByteArray(1048576, c));
+        QVERIFY(log.size() == start + 1048576 || log.at(start + 1048576) != c);
+    }
+    QVERIFY(log.contains("/Matgo/matgo.exe in "));
+    QVERIFY(log.contains("The game ended with exit code 1"));
+    QVERIFY(!log.contains(password.toUtf8()));
     QCOMPARE(utility::SaveData::getInstance()->getVersion("matgoVer"), QString("1.0.1"));
     QVERIFY(out.contains(QByteArray(1048576, 'O')));
     QVERIFY(err.contains(QByteArray(1048576, 'E')));
