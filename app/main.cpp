@@ -14,6 +14,7 @@
 #include "ResourceArchive.h"
 #include "SaveData.h"
 #include "SingleInstance.h"
+#include "SmoothPictureStyle.h"
 #include "WakeUpListener.h"
 #include "XmlMsgParser.h"
 #include "XmlServerParser.h"
@@ -59,6 +60,7 @@ int main(int argc, char** argv) {
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
+    QApplication::setStyle(new SmoothPictureStyle);
     QApplication::setWindowIcon(QIcon("../../resource/icon.ico"));
     QApplication::setDesktopFileName("boardgame-launcher");
 

@@ -2,8 +2,11 @@
 
 #include <QtTest>
 
+#include <QPainter>
+
 #include "LogFile.h"
 #include "SingleInstance.h"
+#include "SmoothPictureStyle.h"
 #include "TestSupport.h"
 #include "WakeUpListener.h"
 #include "XvfbServer.h"
@@ -40,6 +43,8 @@ private slots:
     void logKeepsLastRuns_data();
     void logKeepsLastRuns();
     void installedTree();
+    void picturesScaleSmoothly_data();
+    void picturesScaleSmoothly();
 
 private:
     QProcess* startLauncher(const QString& workDir, const QString& program = kLauncher,
@@ -333,6 +338,49 @@ void TestStartup::installedTree() {
     QCOMPARE(out.count("buffer"), kReaders);
     QTest::qWait(300);
     QCOMPARE(launcher->state(), QProcess::Running);
+}
+
+void TestStartup::picturesScaleSmoothly_data() {
+    QTest::addColumn<int>("scale");
+    QTest::addColumn<bool>("blended"); // colours between black and white appear
+    QTest::newRow("scale 1: exactly as drawn") << 1 << false;
+    QTest::newRow("scale 2: filtered") << 2 << true;
+    QTest::newRow("scale 3: filtered") << 3 << true;
+}
+
+void TestStartup::picturesScaleSmoothly() {
+    QFETCH(int, scale);
+    QFETCH(bool, blended);
+    // A black and white checkerboard drawn as a label's picture is, on a painter scaled
+    // as the desktop scales the window.
+    QImage checker(4, 4, QImage::Format_RGB32);
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            checker.setPixel(x, y, (x + y) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+        }
+    }
+    QImage target(4 * scale, 4 * scale, QImage::Format_RGB32);
+    target.fill(Qt::red);
+    SmoothPictureStyle style;
+    {
+        QPainter painter(&target);
+        painter.scale(scale, scale);
+        style.drawItemPixmap(&painter, QRect(0, 0, 4, 4), Qt::AlignLeft | Qt::AlignTop,
+                             QPixmap::fromImage(checker));
+        QVERIFY(!painter.testRenderHint(QPainter::SmoothPixmapTransform)); // left as it was
+    }
+    int grey = 0;
+    for (int y = 0; y < target.height(); ++y) {
+        for (int x = 0; x < target.width(); ++x) {
+            const QRgb pixel = target.pixel(x, y);
+            QCOMPARE(qRed(pixel), qGreen(pixel)); // nothing of the red below shows
+            grey += qRed(pixel) != 0 && qRed(pixel) != 255;
+        }
+    }
+    QCOMPARE(grey > 0, blended);
+    if (!blended) {
+        QCOMPARE(target, checker);
+    }
 }
 
 QTEST_MAIN(TestStartup)
