@@ -1,3 +1,4 @@
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QtTest>
@@ -40,6 +41,7 @@ private slots:
     void secondCopyExitsAtOnce();
     void oneCopyPerUser();
     void wakeUpRestoresWindow();
+    void brokenLockLetsProgramStart();
     void logKeepsLastRuns_data();
     void logKeepsLastRuns();
     void installedTree();
@@ -263,6 +265,29 @@ void TestStartup::wakeUpRestoresWindow() {
     QVERIFY(SingleInstance::wakeRunning(name));
     QTRY_VERIFY(!window.isMinimized());
     QVERIFY(window.isVisible());
+}
+
+void TestStartup::brokenLockLetsProgramStart() {
+    // No descriptor left for the lock's socket: not a copy that runs, so start anyway.
+    const QByteArray name =
+        "TestStartup-full-" + QByteArray::number(QCoreApplication::applicationPid());
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int probe = dup(0);
+    QVERIFY(probe >= 0);
+    close(probe);
+    rlimit tight = saved;
+    tight.rlim_cur = rlim_t(probe); // every descriptor from the lowest free one on is refused
+    QCOMPARE(setrlimit(RLIMIT_NOFILE, &tight), 0);
+    const bool claimed = SingleInstance::claim(name);
+    const std::string error = SingleInstance::errorString();
+    QCOMPARE(setrlimit(RLIMIT_NOFILE, &saved), 0);
+    QVERIFY(claimed);
+    QVERIFY2(QByteArray::fromStdString(error).startsWith("no socket for the lock: "),
+             error.c_str());
+    // With descriptors again the name is free: nobody took it.
+    QVERIFY(SingleInstance::claim(name));
+    QVERIFY(SingleInstance::errorString().empty());
 }
 
 void TestStartup::logKeepsLastRuns_data() {
