@@ -1,7 +1,9 @@
 #include "GameProgram.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 QString GameProgram::locate(const QString& folder, const QString& name) {
     const QDir dir(folder);
@@ -16,4 +18,28 @@ QString GameProgram::locate(const QString& folder, const QString& name) {
         }
     }
     return QString();
+}
+
+bool GameProgram::makeExecutable(const QString& path) {
+    QFile file(path);
+    const QFileDevice::Permissions mode = file.permissions();
+    if (mode & QFileDevice::ExeOwner) {
+        return true;
+    }
+    return file.setPermissions(mode | QFileDevice::ExeOwner);
+}
+
+bool GameProgram::isWindowsProgram(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(2) == "MZ";
+}
+
+bool GameProgram::canWriteFolder(const QString& folder) {
+    // Tried rather than read from the modes: only a real file tells about read-only
+    // mounts, access lists and the rights of the user the program runs as.
+    if (!QDir().mkpath(folder)) {
+        return false;
+    }
+    QTemporaryFile probe(QDir(folder).filePath(".write-test-XXXXXX"));
+    return probe.open();
 }

@@ -1,5 +1,6 @@
 #include "Launcher.h"
 
+#include <cstdio>
 #include <functional>
 
 #include <QCoreApplication>
@@ -15,6 +16,7 @@
 #include <QMetaObject>
 #include <QPoint>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -25,6 +27,7 @@
 #include "GameProgram.h"
 #include "GameView.h"
 #include "InfoView.h"
+#include "LogFile.h"
 #include "LoginView.h"
 #include "MessageDialog.h"
 #include "NoticeView.h"
@@ -196,12 +199,25 @@ Launcher::Launcher(QWidget* parent) : QMainWindow(parent) {
     request = new utility::RequestJson(this);
 
     // A game that cannot be started never reports finished(); without this the window
-    // would stay inert for good. Its output goes to ours instead of pipes nobody reads.
-    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    // would stay inert for good. Its output goes to ours and to the log, as it comes,
+    // so no pipe ever fills up.
     connect(process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) {
+            qWarning().noquote() << "The game" << process->program()
+                                 << "could not be started:" << process->errorString();
             launchFailed();
         }
+    });
+    connect(process, &QProcess::readyReadStandardOutput, this, [this] {
+        const QByteArray text = process->readAllStandardOutput();
+        std::fwrite(text.constData(), 1, text.size(), stdout);
+        std::fflush(stdout);
+        LogFile::append(text);
+    });
+    connect(process, &QProcess::readyReadStandardError, this, [this] {
+        const QByteArray text = process->readAllStandardError();
+        std::fwrite(text.constData(), 1, text.size(), stderr);
+        LogFile::append(text);
     });
 }
 
@@ -230,6 +246,8 @@ void Launcher::processFinished(int exitCode) {
     // Exit code 1 is a game that ended normally and so is current. A game killed by
     // signal 1 reports the same number, but it did not end normally.
     const int game = gameView->currentGame;
+    qInfo() << "The game ended with exit code" << exitCode
+            << (process->exitStatus() == QProcess::NormalExit ? "" : "(crashed or killed)");
     if (exitCode == 1 && process->exitStatus() == QProcess::NormalExit && game >= 0 && game < 4) {
         const QString* versions[4] = {&pokerVer, &matgoVer, &hongsipVer, &majakVer};
         utility::SaveData::getInstance()->setVersion(kGames[game].versionKey, *versions[game]);
@@ -513,7 +531,17 @@ void Launcher::startGame(int game) {
     const QString* versions[4] = {&pokerVer, &matgoVer, &hongsipVer, &majakVer};
     const QString installed = utility::SaveData::getInstance()->getVersion(kGames[game].versionKey);
     const int newer = compareVersion(installed, *versions[game]);
-    if (newer == 1 || newer == 2) {
+    const QString folder = kGames[game].folder;
+    const bool behind = newer == 1 || newer == 2;
+    const bool missing = GameProgram::locate(gameFolder(folder), kGames[game].program).isEmpty();
+    if ((behind || missing) && !GameProgram::canWriteFolder(gameFolder(folder))) {
+        qWarning().noquote() << "The game cannot be installed: its folder"
+                             << QFileInfo(gameFolder(folder)).absoluteFilePath()
+                             << "cannot be written";
+        launchFailed();
+        return;
+    }
+    if (behind) {
         {
             BusyScope scope(*this);
             MessageDialog::show(message(203));
@@ -522,8 +550,7 @@ void Launcher::startGame(int game) {
         downloadView->start(game);
         return;
     }
-    const QString folder = kGames[game].folder;
-    if (GameProgram::locate(gameFolder(folder), kGames[game].program).isEmpty()) {
+    if (missing) {
         downloadView->show();
         downloadView->start(game);
         return;
@@ -565,16 +592,35 @@ void Launcher::onDownloadFinished(const std::string& name) {
 }
 
 void Launcher::launch(const QString& folder, const QString& program) {
+    const QString workDir = QFileInfo(gameFolder(folder)).absoluteFilePath();
     const QString path = GameProgram::locate(gameFolder(folder), program);
     if (path.isEmpty()) {
+        qWarning().noquote() << "The game cannot be started: no" << program << "in" << workDir;
         launchFailed();
         return;
     }
+    QString command = QFileInfo(path).absoluteFilePath();
+    QStringList arguments = {loginId, loginPassword};
+    if (GameProgram::isWindowsProgram(command)) {
+        const QString wine = QStandardPaths::findExecutable("wine");
+        if (wine.isEmpty()) {
+            qWarning().noquote() << "The game" << command
+                                 << "is a Windows program: Wine is needed to start it, and it "
+                                    "is not installed";
+            launchFailed();
+            return;
+        }
+        arguments.prepend(command);
+        command = wine;
+    } else if (!GameProgram::makeExecutable(command)) {
+        qWarning().noquote() << "The game" << command << "cannot be made executable";
+    }
     // Started by its full path in its own folder: the child inherits that folder as its
-    // working directory, and our own stays as it is.
-    process->setWorkingDirectory(QFileInfo(gameFolder(folder)).absoluteFilePath());
-    process->start(QFileInfo(path).absoluteFilePath(), {loginId, loginPassword},
-                   QIODevice::ReadWrite);
+    // working directory, and our own stays as it is. The arguments hold the password
+    // and are never logged.
+    qInfo().noquote() << "Starting" << command << "in" << workDir;
+    process->setWorkingDirectory(workDir);
+    process->start(command, arguments, QIODevice::ReadWrite);
 }
 
 void Launcher::launchFailed() {

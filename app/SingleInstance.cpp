@@ -1,6 +1,7 @@
 #include "SingleInstance.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstddef>
 #include <cstring>
 #include <string>
@@ -14,7 +15,25 @@
 #include <unistd.h>
 #endif
 
+namespace {
+std::string lastError;
+int listenerFd = -1;
+
+#ifndef _WIN32
+// The lock is a socket name in the abstract namespace, one per user.
+socklen_t lockAddress(const char* name, sockaddr_un& address) {
+    const std::string full = std::string(name) + "-" + std::to_string(getuid());
+    address = sockaddr_un{};
+    address.sun_family = AF_UNIX;
+    const std::size_t length = std::min(full.size(), sizeof address.sun_path - 1);
+    std::memcpy(address.sun_path + 1, full.data(), length);
+    return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + length);
+}
+#endif
+} // namespace
+
 bool SingleInstance::claim(const char* name) {
+    lastError.clear();
 #ifdef _WIN32
     const int length = MultiByteToWideChar(CP_UTF8, 0, name, -1, nullptr, 0);
     std::wstring wide(length, L'\0');
@@ -23,21 +42,58 @@ bool SingleInstance::claim(const char* name) {
     CreateMutexW(nullptr, TRUE, wide.c_str());
     return GetLastError() != ERROR_ALREADY_EXISTS;
 #else
-    // A socket bound to a name in the abstract namespace: only one process can hold
-    // the name, and the kernel releases it when the process ends, however it ends.
+    // Only one process can hold the name, and the kernel releases it when the process
+    // ends, however it ends. The same socket listens for a later copy's wake-up.
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
+        lastError = std::string("no socket for the lock: ") + std::strerror(errno);
         return true; // no lock can be taken; do not keep the player out
     }
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const std::size_t length = std::min(std::strlen(name), sizeof address.sun_path - 1);
-    std::memcpy(address.sun_path + 1, name, length);
-    const socklen_t size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + length);
+    sockaddr_un address;
+    const socklen_t size = lockAddress(name, address);
     if (bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0) {
+        const int error = errno;
         close(fd);
+        if (error == EADDRINUSE) {
+            return false;
+        }
+        lastError = std::string("the lock cannot be taken: ") + std::strerror(error);
+        return true;
+    }
+    if (listen(fd, 4) != 0) {
+        lastError = std::string("a later copy cannot wake this one: ") + std::strerror(errno);
+        return true; // the lock is held all the same
+    }
+    listenerFd = fd; // stays open until the process ends
+    return true;
+#endif
+}
+
+const std::string& SingleInstance::errorString() {
+    return lastError;
+}
+
+int SingleInstance::listener() {
+    return listenerFd;
+}
+
+bool SingleInstance::wakeRunning(const char* name) {
+#ifdef _WIN32
+    (void)name;
+    return false;
+#else
+    // Never waits: a copy that hangs with its queue full is not worth hanging for.
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
         return false;
     }
-    return true; // fd stays open until the process ends
+    sockaddr_un address;
+    const socklen_t size = lockAddress(name, address);
+    const char request[] = "wake\n";
+    const bool sent = connect(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+                      send(fd, request, sizeof request - 1, MSG_NOSIGNAL) ==
+                          static_cast<ssize_t>(sizeof request - 1);
+    close(fd);
+    return sent;
 #endif
 }

@@ -1,27 +1,68 @@
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 #include <QApplication>
 #include <QFontDatabase>
 #include <QIcon>
+#include <QtDebug>
 
 #include "Launcher.h"
+#include "LogFile.h"
+#include "ProgramFolder.h"
 #include "ResourceArchive.h"
 #include "SaveData.h"
 #include "SingleInstance.h"
+#include "SmoothPictureStyle.h"
+#include "WakeUpListener.h"
 #include "XmlMsgParser.h"
 #include "XmlServerParser.h"
 
 namespace {
+const char kLockName[] = "zorvanBoardGameLauncher";
+
+// Every path of the program is relative to its own folder, and each module's archive
+// reader opens "../../resource/res.dat" while the program is still being loaded. So the
+// program's folder becomes the working folder first, before any of those readers is
+// built (they run at the default priority, after this one).
+std::string& folderError() {
+    static std::string error; // built on first use, not in the loader's order
+    return error;
+}
+__attribute__((constructor(101))) void enterProgramFolder() {
+    ProgramFolder::enter(folderError());
+}
+
 ResourceArchive* const archiveReader = ResourceArchive::openDefault();
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!SingleInstance::claim("zorvanBoardGameLauncher")) {
+    if (!SingleInstance::claim(kLockName)) {
+        SingleInstance::wakeRunning(kLockName);
         std::exit(-1);
     }
+    // This copy is the only one: its log may now push the older runs' logs along.
+    const QString logFolder = LogFile::defaultFolder();
+    if (!LogFile::open(logFolder)) {
+        qWarning() << "No log file can be written in" << logFolder;
+    }
+    if (!folderError().empty()) {
+        qWarning() << "Cannot run in the program's folder:" << folderError().c_str();
+    }
+    if (!SingleInstance::errorString().empty()) {
+        qWarning() << "Starting without the single-instance lock:"
+                   << SingleInstance::errorString().c_str();
+    }
+
+    // The window follows the desktop's scale factor, rounded to a whole number so
+    // that a screen a little denser than 96 dpi keeps every size exactly as it is.
+    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
+    QApplication::setStyle(new SmoothPictureStyle);
     QApplication::setWindowIcon(QIcon("../../resource/icon.ico"));
+    QApplication::setDesktopFileName("boardgame-launcher");
 
     if (std::unique_ptr<QByteArray> font{loadBytes(archiveReader, "font/simhei.ttf")}) {
         QFontDatabase::addApplicationFontFromData(*font);
@@ -33,6 +74,12 @@ int main(int argc, char** argv) {
     utility::SaveData::getInstance()->load();
 
     Launcher launcher;
+    WakeUpListener wakeUp(&launcher);
+    if (SingleInstance::listener() >= 0 && !wakeUp.listen(SingleInstance::listener())) {
+        qWarning() << "A second copy cannot bring this one to the front";
+    }
     launcher.show();
-    return app.exec();
+    const int result = app.exec();
+    LogFile::close();
+    return result;
 }

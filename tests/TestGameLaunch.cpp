@@ -18,6 +18,7 @@
 #include "FtpServerFixture.h"
 #include "GameView.h"
 #include "Launcher.h"
+#include "LogFile.h"
 #include "MessageDialog.h"
 #include "SaveData.h"
 #include "TestSupport.h"
@@ -108,6 +109,8 @@ private slots:
     void failedUpdate();
     void cannotStart_data();
     void cannotStart();
+    void windowsMadeGames_data();
+    void windowsMadeGames();
     void inertDuringQuestionAndUpdate();
     void inertUntilGameEnds();
     void chattyGameDoesNotBlock();
@@ -433,7 +436,6 @@ void TestGameLaunch::failedUpdate_data() {
     QTest::newRow("wrong password") << 2 << false;
     QTest::newRow("package is not a zip") << 3 << false;
     QTest::newRow("package without the program") << 4 << false;
-    QTest::newRow("program in the package not executable") << 5 << false;
     // The new version was recorded, then the game could not start: it is taken back.
     QTest::newRow("behind, package without the program") << 4 << true;
     QTest::newRow("behind, server unreachable") << 1 << true;
@@ -455,10 +457,6 @@ void TestGameLaunch::failedUpdate() {
         break;
     case 4:
         QVERIFY(testsupport::makeZip(zip, {{"readme.txt", "no program here", 0100644}}));
-        QVERIFY(ftp.addFile("BoardGame/Matgo/Matgo.zip", readFile(zip)));
-        break;
-    case 5:
-        QVERIFY(testsupport::makeZip(zip, {{"matgo.exe", readFile(STANDIN_PROGRAM), 0100644}}));
         QVERIFY(ftp.addFile("BoardGame/Matgo/Matgo.zip", readFile(zip)));
         break;
     default:
@@ -497,20 +495,34 @@ void TestGameLaunch::failedUpdate() {
 }
 
 void TestGameLaunch::cannotStart_data() {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<bool>("executable");
-    QTest::newRow("no execute permission") << readFile(STANDIN_PROGRAM) << false;
-    QTest::newRow("not a program") << QByteArray(4096, '\x7f') << true;
-    QTest::newRow("missing interpreter") << QByteArray("#!/nonexistent/shell\nexit 1\n") << true;
-    QTest::newRow("empty file") << QByteArray() << true;
+    QTest::addColumn<QByteArray>("content"); // of the program; null: the folder is a file
+    QTest::addColumn<QString>("logged");     // the reason in the log
+    const QString failed = "^The game .*/Matgo/matgo.exe could not be started: .+";
+    QTest::newRow("not a program") << QByteArray(4096, '\x7f') << failed;
+    QTest::newRow("missing interpreter") << QByteArray("#!/nonexistent/shell\nexit 1\n") << failed;
+    QTest::newRow("empty file") << QByteArray("") << failed;
+    QTest::newRow("Windows program, no Wine")
+        << QByteArray("MZ\x90\0\3\0\0\0", 8) + QByteArray(200, '\0')
+        << "^The game .*/Matgo/matgo.exe is a Windows program: Wine is needed";
+    // Nothing can be installed where the game's folder should be.
+    QTest::newRow("game folder cannot be written")
+        << QByteArray() << "^The game cannot be installed: its folder .*/Matgo cannot be written$";
 }
 
 void TestGameLaunch::cannotStart() {
     QFETCH(QByteArray, content);
-    QFETCH(bool, executable);
+    QFETCH(QString, logged);
     const QString program = gameDir(1) + "/matgo.exe";
-    QVERIFY(writeFile(program, content, executable));
+    if (content.isNull()) {
+        QVERIFY(writeFile(gameDir(1), "a file, not a folder", false));
+    } else {
+        QVERIFY(writeFile(program, content, true));
+    }
     utility::SaveData::getInstance()->setVersion("matgoVer", "1.0.0");
+    // No Wine anywhere on the path.
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", "/nonexistent");
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(logged));
 
     press(1);
     QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), 10000);
@@ -520,14 +532,72 @@ void TestGameLaunch::cannotStart() {
     QVERIFY(!launcher->downloadView->isVisible());
     QCOMPARE(utility::SaveData::getInstance()->getVersion("matgoVer"), QString("1.0.0"));
 
+    qputenv("PATH", path);
     // The window is usable again: mended, the game starts with the next press.
     QVERIFY(active());
+    QFile::remove(gameDir(1));
     QVERIFY(installStandin(program));
     press(1);
     QTRY_COMPARE_WITH_TIMEOUT(records().size(), 1, 30000);
     QTRY_VERIFY_WITH_TIMEOUT(gameEnded(), 30000);
     QVERIFY(records().first().startsWith("Matgo\t2\t"));
     QCOMPARE(shown.size(), 1);
+}
+
+void TestGameLaunch::windowsMadeGames_data() {
+    QTest::addColumn<int>("kind");
+    QTest::newRow("program without execute permission") << 0;
+    QTest::newRow("package zipped without Unix modes") << 1;
+    QTest::newRow("Windows program through Wine") << 2;
+}
+
+void TestGameLaunch::windowsMadeGames() {
+    QFETCH(int, kind);
+    const QString program = gameDir(1) + "/matgo.exe";
+    FtpServerFixture ftp;
+    QTemporaryDir stage;
+    QVERIFY(stage.isValid());
+    const QByteArray path = qgetenv("PATH");
+    // What the game (or Wine) was started with, its working folder appended below.
+    QStringList expected = {"Matgo", "2", id, md5Hex(password)};
+    switch (kind) {
+    case 0:
+        QVERIFY(writeFile(program, readFile(STANDIN_PROGRAM), false));
+        break;
+    case 1:
+        // Made on FAT: no mode at all for the program.
+        QVERIFY(testsupport::makeZip(stage.path() + "/Matgo.zip",
+                                     {{"matgo.exe", readFile(STANDIN_PROGRAM)}}));
+        QVERIFY(ftp.addFile("BoardGame/Matgo/Matgo.zip", readFile(stage.path() + "/Matgo.zip")));
+        QVERIFY(ftp.start());
+        setFtpUrl(ftp.url());
+        break;
+    default:
+        // A stand-in Wine first on the path notes what it was asked to run, and where.
+        QVERIFY(writeFile(program, "MZ\x90\0 a Windows program", false));
+        QVERIFY(writeFile(stage.path() + "/wine",
+                          "#!/bin/sh\n"
+                          "printf 'wine\\t%s\\t%s\\t%s\\t%s\\t%s\\n' \"$#\" \"$1\" \"$2\" "
+                          "\"$3\" \"$(pwd -P)\" >> \"$STANDIN_RECORD\"\n"
+                          "exit 1\n",
+                          true));
+        qputenv("PATH", QFile::encodeName(stage.path()) + ':' + path);
+        expected = QStringList({"wine", "3", QFileInfo(program).absoluteFilePath(), id, password});
+        break;
+    }
+    utility::SaveData::getInstance()->setVersion("matgoVer", kind == 1 ? "0.0" : "1.0.0");
+
+    press(1);
+    QTRY_COMPARE_WITH_TIMEOUT(records().size(), 1, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(gameEnded(), 30000);
+    qputenv("PATH", path);
+    QCOMPARE(records().first(), (expected << canonicalGameDir(1)).join('\t'));
+    QVERIFY(shown.isEmpty() ||
+            shown == QStringList{utility::XmlMsgParser::getInstance()->message(203)});
+    if (kind != 2) {
+        QVERIFY(QFileInfo(program).permissions() & QFileDevice::ExeOwner);
+    }
+    QVERIFY(active());
 }
 
 void TestGameLaunch::inertDuringQuestionAndUpdate() {
@@ -606,6 +676,7 @@ void TestGameLaunch::chattyGameDoesNotBlock() {
     bool ended = false;
     QByteArray out;
     QByteArray err;
+    QVERIFY(LogFile::open(tmp->path() + "/state"));
     {
         // The game's output is expected in the launcher's own; caught here so the
         // test log stays readable. No check may fail while it is caught.
@@ -616,7 +687,20 @@ void TestGameLaunch::chattyGameDoesNotBlock() {
         out = outCapture.take();
         err = errCapture.take();
     }
+    LogFile::close();
     QVERIFY(ended);
+    // The log has the game's output and why it started, never the password.
+    const QByteArray log = readFile(tmp->path() + "/state/launcher.log");
+    // Found by a short piece and compared: a megabyte-long needle is slow to search for.
+    for (char c : {'O', 'E'}) {
+        const int start = log.indexOf(QByteArray(8, c));
+        QVERIFY(start >= 0);
+        QCOMPARE(log.mid(start, 1048576), QByteArray(1048576, c));
+        QVERIFY(log.size() == start + 1048576 || log.at(start + 1048576) != c);
+    }
+    QVERIFY(log.contains("/Matgo/matgo.exe in "));
+    QVERIFY(log.contains("The game ended with exit code 1"));
+    QVERIFY(!log.contains(password.toUtf8()));
     QCOMPARE(utility::SaveData::getInstance()->getVersion("matgoVer"), QString("1.0.1"));
     QVERIFY(out.contains(QByteArray(1048576, 'O')));
     QVERIFY(err.contains(QByteArray(1048576, 'E')));

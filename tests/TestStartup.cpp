@@ -1,12 +1,23 @@
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QtTest>
 
+#include <QPainter>
+
+#include "LogFile.h"
+#include "SingleInstance.h"
+#include "SmoothPictureStyle.h"
 #include "TestSupport.h"
+#include "WakeUpListener.h"
 #include "XvfbServer.h"
 
 namespace {
 
 const QString kLauncher = QStringLiteral(LAUNCHER_PATH);
 const QString kWorkDir = QStringLiteral(LAUNCHER_WORKDIR);
+const QByteArray kReaderFailed = "Get data from file(../../resource/res.dat) failed!";
+const QByteArray kWoken = "Another copy was started: bringing the window to the front";
 // Every module that reads resources opens the archive once: main, the main window,
 // the three catalogues/saved data, the three buttons' module, the login dialog, the
 // top bar, the bottom menu, the game page and the download panel.
@@ -15,7 +26,8 @@ constexpr int kReaders = 11;
 } // namespace
 
 // The launcher as a process in a real X server: it shows its window from the run tree
-// and without resources, and only one copy runs at a time.
+// and without resources, from whatever folder it is started in, only one copy per user
+// runs at a time, and its log keeps the last runs. Also the installed tree.
 class TestStartup : public QObject {
     Q_OBJECT
 
@@ -24,19 +36,35 @@ private slots:
     void cleanup();
     void showsFromRunTree();
     void showsWithoutArchive();
+    void startsFromAnyFolder_data();
+    void startsFromAnyFolder();
     void secondCopyExitsAtOnce();
+    void oneCopyPerUser();
+    void wakeUpRestoresWindow();
+    void brokenLockLetsProgramStart();
+    void logKeepsLastRuns_data();
+    void logKeepsLastRuns();
+    void installedTree();
+    void picturesScaleSmoothly_data();
+    void picturesScaleSmoothly();
 
 private:
-    QProcess* startLauncher(const QString& workDir);
+    QProcess* startLauncher(const QString& workDir, const QString& program = kLauncher,
+                            bool offscreen = false);
     bool waitForWindow(int count, int timeoutMs = 15000);
+    // Waits until the archive readers of a started launcher have all reported.
+    bool waitForReaders(QProcess* launcher, QByteArray& out);
 
     testsupport::XvfbServer xvfb;
     QList<QProcess*> running;
+    QTemporaryDir state; // the launchers' $XDG_STATE_HOME
 };
 
 void TestStartup::initTestCase() {
     QVERIFY2(xvfb.isRunning(), "Xvfb did not start");
     QVERIFY(QFile::exists(kLauncher));
+    QCOMPARE(QFileInfo(kLauncher).absolutePath(), QFileInfo(kWorkDir).absoluteFilePath());
+    QVERIFY(state.isValid());
 }
 
 void TestStartup::cleanup() {
@@ -49,16 +77,31 @@ void TestStartup::cleanup() {
     QTRY_COMPARE_WITH_TIMEOUT(xvfb.viewableWindows(1024, 768), 0, 10000);
 }
 
-QProcess* TestStartup::startLauncher(const QString& workDir) {
+QProcess* TestStartup::startLauncher(const QString& workDir, const QString& program,
+                                     bool offscreen) {
     auto* process = new QProcess;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DISPLAY", xvfb.display());
-    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("QT_QPA_PLATFORM", offscreen ? "offscreen" : "xcb");
+    env.insert("XDG_STATE_HOME", state.path());
     process->setProcessEnvironment(env);
     process->setWorkingDirectory(workDir);
-    process->start(kLauncher, QStringList());
+    process->start(program, QStringList());
     running.append(process);
     return process;
+}
+
+bool TestStartup::waitForReaders(QProcess* launcher, QByteArray& out) {
+    // Each reader prints one line (without a line end) whether it opened the archive
+    // or not; the window comes after all of them.
+    out.clear();
+    return QTest::qWaitFor(
+        [&] {
+            out += launcher->readAllStandardOutput();
+            return out.count("buffer") + out.count("failed!") >= kReaders ||
+                   launcher->state() == QProcess::NotRunning;
+        },
+        15000);
 }
 
 bool TestStartup::waitForWindow(int count, int timeoutMs) {
@@ -84,30 +127,80 @@ void TestStartup::showsFromRunTree() {
 }
 
 void TestStartup::showsWithoutArchive() {
+    // A copy of the program in a tree of its own without resources, started from the
+    // run tree that has them: it reads from its own tree.
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkpath("Launcher/bin/release"));
-    QProcess* launcher = startLauncher(dir.filePath("Launcher/bin/release"));
+    const QString copy = dir.filePath("Launcher/bin/release/launcher");
+    QVERIFY(QFile::copy(kLauncher, copy));
+    QProcess* launcher = startLauncher(kWorkDir, copy);
     QVERIFY(launcher->waitForStarted());
     QVERIFY2(waitForWindow(1), "no window without resources");
     QCOMPARE(launcher->state(), QProcess::Running);
     launcher->kill();
     launcher->waitForFinished();
     const QByteArray out = launcher->readAllStandardOutput();
-    QCOMPARE(out.count("Get data from file(../../resource/res.dat) failed!"), kReaders);
-    QCOMPARE(out,
-             QByteArray("Get data from file(../../resource/res.dat) failed!").repeated(kReaders));
+    QCOMPARE(out.count(kReaderFailed), kReaders);
+    QCOMPARE(out, kReaderFailed.repeated(kReaders));
+}
+
+void TestStartup::startsFromAnyFolder_data() {
+    QTest::addColumn<QString>("start"); // below a fresh folder; "/" for the root
+    QTest::addColumn<bool>("decoy");    // a broken "../../resource/res.dat" beside it
+    QTest::newRow("home folder") << "home/player" << false;
+    QTest::newRow("folder with a broken archive two levels up") << "a/b/c" << true;
+    QTest::newRow("the root folder") << "/" << false;
+    QTest::newRow("the resource folder") << "run/Launcher/resource" << false;
+}
+
+void TestStartup::startsFromAnyFolder() {
+    QFETCH(QString, start);
+    QFETCH(bool, decoy);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString folder = start.startsWith('/') ? start : dir.filePath(start);
+    QVERIFY(QDir().mkpath(folder));
+    if (decoy) {
+        QVERIFY(QDir().mkpath(folder + "/../../resource"));
+        QFile bad(folder + "/../../resource/res.dat");
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write(QByteArray(4096, 'x'));
+    }
+    const QString runRoot = QStringLiteral(LAUNCHER_RUN_ROOT);
+    const QStringList before = testsupport::pathsOutside(dir.path(), "none");
+    const QStringList runBefore = testsupport::pathsOutside(runRoot, "none");
+
+    QProcess* launcher = startLauncher(folder, kLauncher, true);
+    QByteArray out;
+    QVERIFY(waitForReaders(launcher, out));
+    QTest::qWait(500); // the window is built and shown
+    QCOMPARE(launcher->state(), QProcess::Running);
+    // Every reader found the archive of the program's own tree.
+    QCOMPARE(out.count(kReaderFailed), 0);
+    QCOMPARE(out.count("buffer"), kReaders);
+    launcher->kill();
+    launcher->waitForFinished();
+    QCOMPARE(testsupport::pathsOutside(dir.path(), "none"), before);
+    QCOMPARE(testsupport::pathsOutside(runRoot, "none"), runBefore);
+    QVERIFY(!QFile::exists("/Poker") && !QFile::exists("/resource"));
 }
 
 void TestStartup::secondCopyExitsAtOnce() {
     QProcess* first = startLauncher(kWorkDir);
     QVERIFY(waitForWindow(1));
 
-    QProcess* second = startLauncher(kWorkDir);
+    QProcess* second = startLauncher(QDir::homePath());
     QVERIFY(second->waitForFinished(5000));
     QCOMPARE(second->exitStatus(), QProcess::NormalExit);
     QCOMPARE(second->exitCode(), 255);
     QCOMPARE(xvfb.viewableWindows(1024, 768), 1);
     QCOMPARE(first->state(), QProcess::Running);
+    // The first copy was asked to come to the front, and its log is this run's log.
+    QByteArray firstErr;
+    QTRY_VERIFY2((firstErr += first->readAllStandardError()).contains(kWoken), firstErr);
+    QVERIFY(testsupport::readOrMissing(state.filePath("boardgame-launcher/launcher.log"))
+                .contains(kWoken));
+    QVERIFY(second->readAllStandardError().isEmpty());
 
     // The lock goes with the process, however it ends.
     first->kill();
@@ -117,5 +210,203 @@ void TestStartup::secondCopyExitsAtOnce() {
     QCOMPARE(third->state(), QProcess::Running);
 }
 
-QTEST_GUILESS_MAIN(TestStartup)
+void TestStartup::oneCopyPerUser() {
+    if (geteuid() != 0) {
+        QSKIP("needs root to start a copy as another user");
+    }
+    QProcess* mine = startLauncher(kWorkDir, kLauncher, true);
+    QByteArray out;
+    QVERIFY(waitForReaders(mine, out));
+    QTest::qWait(300);
+    QCOMPARE(mine->state(), QProcess::Running);
+
+    // The same program as the user "nobody", with a state folder it may write.
+    QTemporaryDir otherState;
+    QVERIFY(otherState.isValid());
+    QVERIFY(QFile::setPermissions(otherState.path(),
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                      QFileDevice::ExeOwner | QFileDevice::ExeOther |
+                                      QFileDevice::WriteOther | QFileDevice::ReadOther));
+    auto* other = new QProcess;
+    running.append(other);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("XDG_STATE_HOME", otherState.path());
+    other->setProcessEnvironment(env);
+    other->setWorkingDirectory("/");
+    // setpriv changes user and then becomes the launcher, so the test can end it.
+    other->start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", kLauncher});
+    QVERIFY(waitForReaders(other, out));
+    QTest::qWait(1000);
+    QVERIFY2(other->state() == QProcess::Running, other->readAllStandardError());
+    QCOMPARE(mine->state(), QProcess::Running);
+    QVERIFY(!mine->readAllStandardError().contains(kWoken));
+    QVERIFY(QFileInfo::exists(otherState.path() + "/boardgame-launcher/launcher.log"));
+}
+
+void TestStartup::wakeUpRestoresWindow() {
+    // A lock of this test's own, taken and knocked on inside one process.
+    const QByteArray name = "TestStartup-" + QByteArray::number(QCoreApplication::applicationPid());
+    QVERIFY(!SingleInstance::wakeRunning(name)); // nobody holds it yet
+    QVERIFY(SingleInstance::claim(name));
+    QVERIFY(SingleInstance::errorString().empty());
+    QVERIFY(SingleInstance::listener() >= 0);
+    QVERIFY(!SingleInstance::claim(name)); // held: the only answer that keeps a copy out
+    QVERIFY(SingleInstance::errorString().empty());
+
+    QWidget window;
+    window.resize(200, 100);
+    window.showMinimized();
+    QVERIFY(window.isMinimized());
+    WakeUpListener listener(&window);
+    QVERIFY(!listener.listen(-1));
+    QVERIFY(listener.listen(SingleInstance::listener()));
+    QTest::ignoreMessage(QtInfoMsg, kWoken.constData());
+    QVERIFY(SingleInstance::wakeRunning(name));
+    QTRY_VERIFY(!window.isMinimized());
+    QVERIFY(window.isVisible());
+}
+
+void TestStartup::brokenLockLetsProgramStart() {
+    // No descriptor left for the lock's socket: not a copy that runs, so start anyway.
+    const QByteArray name =
+        "TestStartup-full-" + QByteArray::number(QCoreApplication::applicationPid());
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int probe = dup(0);
+    QVERIFY(probe >= 0);
+    close(probe);
+    rlimit tight = saved;
+    tight.rlim_cur = rlim_t(probe); // every descriptor from the lowest free one on is refused
+    QCOMPARE(setrlimit(RLIMIT_NOFILE, &tight), 0);
+    const bool claimed = SingleInstance::claim(name);
+    const std::string error = SingleInstance::errorString();
+    QCOMPARE(setrlimit(RLIMIT_NOFILE, &saved), 0);
+    QVERIFY(claimed);
+    QVERIFY2(QByteArray::fromStdString(error).startsWith("no socket for the lock: "),
+             error.c_str());
+    // With descriptors again the name is free: nobody took it.
+    QVERIFY(SingleInstance::claim(name));
+    QVERIFY(SingleInstance::errorString().empty());
+}
+
+void TestStartup::logKeepsLastRuns_data() {
+    QTest::addColumn<int>("runs");
+    QTest::addColumn<int>("files");
+    QTest::newRow("first run") << 1 << 1;
+    QTest::newRow("five runs") << 5 << 5;
+    QTest::newRow("seven runs") << 7 << 5;
+}
+
+void TestStartup::logKeepsLastRuns() {
+    QFETCH(int, runs);
+    QFETCH(int, files);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString folder = dir.filePath("state/boardgame-launcher");
+    for (int run = 1; run <= runs; ++run) {
+        QVERIFY(LogFile::open(folder));
+        qInfo("run %d", run);
+        LogFile::append("game output\n");
+        LogFile::close();
+    }
+    qInfo("after the log was closed");
+    QDir logs(folder);
+    QCOMPARE(logs.entryList(QDir::Files).size(), files);
+    for (int back = 0; back < files; ++back) {
+        const QString name = back == 0 ? "launcher.log" : "launcher.log." + QString::number(back);
+        const QByteArray text = testsupport::readOrMissing(logs.filePath(name));
+        QVERIFY2(text.contains(QString("info: run %1\n").arg(runs - back).toUtf8()), text);
+        QCOMPARE(text.count("info: run"), 1);
+        QVERIFY(text.contains("\ngame output\n"));
+        QVERIFY(!text.contains("after the log was closed"));
+        // Only the player may read it.
+        QCOMPARE(QFileInfo(logs.filePath(name)).permissions() & 0x0077, QFileDevice::Permissions());
+    }
+    // A state folder that cannot be made: no log, and the program goes on.
+    QFile blocker(dir.filePath("file"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    QVERIFY(!LogFile::open(dir.filePath("file/boardgame-launcher")));
+    QVERIFY(LogFile::path().isEmpty());
+}
+
+void TestStartup::installedTree() {
+    QTemporaryDir prefix;
+    QVERIFY(prefix.isValid());
+    QByteArray out;
+    QByteArray err;
+    QCOMPARE(testsupport::runProgram(
+                 CMAKE_COMMAND, {"--install", BUILD_DIR, "--prefix", prefix.path()}, &out, &err),
+             0);
+    const QString tree = prefix.filePath("share/boardgame-launcher");
+    const QString program = tree + "/Launcher/bin/release/launcher";
+    QVERIFY(QFileInfo(program).isExecutable());
+    QVERIFY(QFileInfo(tree + "/Launcher/resource/res.dat").isFile());
+    QVERIFY(QFileInfo(tree + "/Launcher/resource/icon.ico").isFile());
+    for (int size : {16, 24, 32, 48, 64}) {
+        const QString icon = prefix.filePath(
+            QString("share/icons/hicolor/%1x%1/apps/boardgame-launcher.png").arg(size));
+        QCOMPARE(QImage(icon).size(), QSize(size, size));
+    }
+    const QString entry = prefix.filePath("share/applications/boardgame-launcher.desktop");
+    QCOMPARE(testsupport::runProgram("desktop-file-validate", {entry}, &out, &err), 0);
+    QVERIFY2(out.isEmpty() && err.isEmpty(), out + err);
+    QSettings desktop(entry, QSettings::IniFormat);
+    desktop.beginGroup("Desktop Entry");
+    QCOMPARE(desktop.value("Exec").toString(), QString(program));
+    QCOMPARE(desktop.value("Path").toString(), QFileInfo(program).absolutePath());
+    QCOMPARE(desktop.value("Icon").toString(), QString("boardgame-launcher"));
+
+    // Started as a menu would, from the home folder: it runs from its installed tree.
+    QProcess* launcher = startLauncher(QDir::homePath(), program, true);
+    QVERIFY(waitForReaders(launcher, out));
+    QCOMPARE(out.count("buffer"), kReaders);
+    QTest::qWait(300);
+    QCOMPARE(launcher->state(), QProcess::Running);
+}
+
+void TestStartup::picturesScaleSmoothly_data() {
+    QTest::addColumn<int>("scale");
+    QTest::addColumn<bool>("blended"); // colours between black and white appear
+    QTest::newRow("scale 1: exactly as drawn") << 1 << false;
+    QTest::newRow("scale 2: filtered") << 2 << true;
+    QTest::newRow("scale 3: filtered") << 3 << true;
+}
+
+void TestStartup::picturesScaleSmoothly() {
+    QFETCH(int, scale);
+    QFETCH(bool, blended);
+    // A black and white checkerboard drawn as a label's picture is, on a painter scaled
+    // as the desktop scales the window.
+    QImage checker(4, 4, QImage::Format_RGB32);
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            checker.setPixel(x, y, (x + y) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+        }
+    }
+    QImage target(4 * scale, 4 * scale, QImage::Format_RGB32);
+    target.fill(Qt::red);
+    SmoothPictureStyle style;
+    {
+        QPainter painter(&target);
+        painter.scale(scale, scale);
+        style.drawItemPixmap(&painter, QRect(0, 0, 4, 4), Qt::AlignLeft | Qt::AlignTop,
+                             QPixmap::fromImage(checker));
+        QVERIFY(!painter.testRenderHint(QPainter::SmoothPixmapTransform)); // left as it was
+    }
+    int grey = 0;
+    for (int y = 0; y < target.height(); ++y) {
+        for (int x = 0; x < target.width(); ++x) {
+            const QRgb pixel = target.pixel(x, y);
+            QCOMPARE(qRed(pixel), qGreen(pixel)); // nothing of the red below shows
+            grey += qRed(pixel) != 0 && qRed(pixel) != 255;
+        }
+    }
+    QCOMPARE(grey > 0, blended);
+    if (!blended) {
+        QCOMPARE(target, checker);
+    }
+}
+
+QTEST_MAIN(TestStartup)
 #include "TestStartup.moc"

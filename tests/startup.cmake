@@ -1,3 +1,6 @@
-add_qt_test(TestStartup)
-target_compile_definitions(TestStartup PRIVATE LAUNCHER_PATH="$<TARGET_FILE:launcher>")
-add_dependencies(TestStartup launcher)
+add_qt_test(TestStartup app)
+target_compile_definitions(TestStartup PRIVATE
+  LAUNCHER_PATH="$<TARGET_FILE:launcher>"
+  CMAKE_COMMAND="${CMAKE_COMMAND}"
+  BUILD_DIR="${CMAKE_BINARY_DIR}")
+add_dependencies(TestStartup launcher themeicons)

@@ -79,8 +79,8 @@ echo "run-demo: log in as demo / demo1234 (see README for more accounts)"
 if [ $headless -eq 1 ]; then
   # Under Xvfb: the first look, a login as the demo player, an update and the game.
   xvfb-run -a -s "-screen 0 1024x768x24" "$root/tools/demo-walk.sh" "$workdir" \
-    "$build/app/launcher" "${shot%.png}"
+    "$workdir/launcher" "${shot%.png}"
   echo "run-demo: screenshots written to ${shot%.png}{,-logged-in,-question,-game}.png"
 else
-  (cd "$workdir" && "$build/app/launcher") || true
+  "$workdir/launcher" || true
 fi

@@ -3,13 +3,14 @@
 # login dialog over it, on a virtual X display.
 #   tools/screenshot.sh [output.png] [build directory]
 # Defaults: build/screenshot.png in the project, and the build directory "build".
+# SCALE=2 takes it on a screen scaled by 2 (QT_SCALE_FACTOR), as on a high-density one.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 out="${1:-$root/build/screenshot.png}"
 build="${2:-$root/build}"
-launcher="$build/app/launcher"
 workdir="$build/run/Launcher/bin/release"
+launcher="$workdir/launcher"
 
 if [ ! -x "$launcher" ]; then
   echo "screenshot: no launcher at $launcher; build the 'launcher' target first" >&2
@@ -26,7 +27,7 @@ cd "$WORKDIR"
 "$LAUNCHER" &
 pid=$!
 for _ in $(seq 1 100); do
-  if xwininfo -root -children 2>/dev/null | grep -q '1024x768'; then
+  if xwininfo -root -children 2>/dev/null | grep -q "${WIDTH}x"; then
     break
   fi
   sleep 0.1
@@ -38,6 +39,8 @@ wait "$pid" 2>/dev/null || true
 INNER
 )
 
-WORKDIR="$workdir" LAUNCHER="$launcher" OUT="$out" \
-  xvfb-run -a -s "-screen 0 1280x900x24" bash -c "$inner"
+scale=${SCALE:-1}
+WORKDIR="$workdir" LAUNCHER="$launcher" OUT="$out" WIDTH=$((1024 * scale)) \
+  QT_SCALE_FACTOR=$scale xvfb-run -a -s "-screen 0 $((1280 * scale))x$((900 * scale))x24" \
+  bash -c "$inner"
 echo "screenshot: $out"

@@ -9,7 +9,7 @@ packages=(
   libcurl4-openssl-dev libminizip-dev minizip zlib1g-dev
   python3-pyftpdlib python3-xlib
   openssl libssl-dev unzip zip curl
-  xvfb xauth imagemagick x11-utils xdotool iproute2 util-linux
+  xvfb xauth imagemagick x11-utils xdotool iproute2 util-linux desktop-file-utils
   fonts-nanum
   libclang-rt-14-dev
   g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64

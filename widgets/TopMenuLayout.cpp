@@ -2,10 +2,12 @@
 
 #include <utility>
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPoint>
+#include <QWindow>
 
 #include "ResourceArchive.h"
 #include "XmlMsgParser.h"
@@ -131,6 +133,13 @@ void TopMenuLayout::onTab(int event, QPushButton* button, int state) {
 
 void TopMenuLayout::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    // A Wayland compositor ignores a window moving itself; it moves the window when
+    // asked to, following the pointer on its own.
+    QWindow* handle = window()->windowHandle();
+    if (QGuiApplication::platformName().startsWith("wayland") && handle != nullptr &&
+        handle->startSystemMove()) {
         return;
     }
     dragging = true;

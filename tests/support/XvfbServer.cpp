@@ -1,34 +1,29 @@
 #include "XvfbServer.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QRegularExpression>
-#include <QThread>
 
 #include "TestSupport.h"
 
 namespace testsupport {
 
 XvfbServer::XvfbServer() {
-    for (int number = 90; number < 140 && display_.isEmpty(); ++number) {
-        if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(number)) ||
-            QFile::exists(QString("/tmp/.X%1-lock").arg(number))) {
-            continue;
-        }
-        process.start("Xvfb", {QString(":%1").arg(number), "-screen", "0", "1280x900x24",
-                               "-nolisten", "tcp"});
-        if (!process.waitForStarted(5000)) {
-            return;
-        }
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < 10000 && process.state() == QProcess::Running) {
-            if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(number))) {
-                display_ = QString(":%1").arg(number);
-                break;
-            }
-            QThread::msleep(20);
-        }
+    // The server picks a free display itself and reports its number: choosing one by
+    // looking for lock files races with other test runs on the same machine.
+    process.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x900x24", "-nolisten", "tcp"});
+    if (!process.waitForStarted(5000)) {
+        return;
+    }
+    QByteArray number;
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 10000 && process.state() == QProcess::Running &&
+           !number.endsWith('\n')) {
+        process.waitForReadyRead(100);
+        number += process.readAllStandardOutput();
+    }
+    if (number.endsWith('\n')) {
+        display_ = ':' + QString::fromLatin1(number.trimmed());
     }
 }
 

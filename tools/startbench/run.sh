@@ -8,4 +8,4 @@ runs=${2:-11}
 "$root/tools/setup.sh"
 cmake --build "$build" -j"$(nproc)" --target launcher runtree >/dev/null
 exec xvfb-run -a -s "-screen 0 1024x768x24" /usr/bin/python3 "$root/tools/startbench/startbench.py" \
-  "$build/app/launcher" "$build/run/Launcher/bin/release" "$runs"
+  "$build/run/Launcher/bin/release/launcher" "$build/run/Launcher/bin/release" "$runs"

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The launcher's log for support: every diagnostic of the program (Qt's message output,
+// which never carries a password) and the output of the games, written to
+// "launcher.log" in the user's state folder. The logs of the last five runs are kept
+// ("launcher.log", "launcher.log.1" ... "launcher.log.4"). Any thread may write.
+class LogFile {
+public:
+    static constexpr int kKeptRuns = 5;
+
+    // "$XDG_STATE_HOME/boardgame-launcher", or "~/.local/state/boardgame-launcher" when
+    // the variable is unset or not an absolute path.
+    static QString defaultFolder();
+    // Moves the earlier runs' logs one place up, starts this run's log in `folder` and
+    // sends Qt's message output there too (it still reaches standard error). False when
+    // the log cannot be written; the program runs on without it.
+    static bool open(const QString& folder);
+    // The path of this run's log; empty when none is open.
+    static QString path();
+    // Raw output of a child process, added as it comes.
+    static void append(const QByteArray& text);
+    // Stops writing and gives Qt's message output back to its earlier handler.
+    static void close();
+};
