@@ -5,6 +5,7 @@
 #include <QBrush>
 #include <QDebug>
 #include <QDir>
+#include <QFont>
 #include <QLabel>
 #include <QPalette>
 #include <QProgressBar>
@@ -66,7 +67,7 @@ FtpDownloadView::FtpDownloadView(QWidget* parent) : QWidget(parent) {
     backgroundLabel->show();
 
     // Status, bar and figures each have their own row inside the green cloth of the
-    // background, and the cancel button sits at the end of the figures' row.
+    // background, and the cancel button sits at the end of the status row.
     progressBar = new QProgressBar(this);
     progressBar->setObjectName("progressBar");
     progressBar->setGeometry(26, 112, 340, 18);
@@ -83,7 +84,10 @@ FtpDownloadView::FtpDownloadView(QWidget* parent) : QWidget(parent) {
     statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     statusLabel->setForegroundRole(QPalette::WindowText);
     paintTextWhite(statusLabel);
-    statusLabel->setGeometry(28, 88, 336, 20);
+    QFont statusFont = statusLabel->font();
+    statusFont.setPixelSize(15);
+    statusLabel->setFont(statusFont);
+    statusLabel->setGeometry(28, 86, 256, 22);
     statusLabel->setText(QString());
 
     figuresLabel = new QLabel(this);
@@ -94,7 +98,7 @@ FtpDownloadView::FtpDownloadView(QWidget* parent) : QWidget(parent) {
     QFont small = figuresLabel->font();
     small.setPixelSize(12);
     figuresLabel->setFont(small);
-    figuresLabel->setGeometry(28, 140, 256, 22);
+    figuresLabel->setGeometry(28, 136, 338, 22);
 
     cancelButton = new QPushButton(this);
     cancelButton->setObjectName("cancelButton");
@@ -102,7 +106,7 @@ FtpDownloadView::FtpDownloadView(QWidget* parent) : QWidget(parent) {
     cancelButton->setText(cancelText.isEmpty() ? QString(QChar(0xd7)) : cancelText);
     cancelButton->setStyleSheet(buttonStyle);
     cancelButton->setCursor(Qt::PointingHandCursor);
-    cancelButton->setGeometry(290, 138, 76, 26);
+    cancelButton->setGeometry(290, 84, 76, 24);
     cancelButton->hide();
     connect(cancelButton, &QPushButton::clicked, this, &FtpDownloadView::cancel);
 

@@ -19,6 +19,7 @@ import json
 import logging
 import os
 import sys
+import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
@@ -99,8 +100,27 @@ def main():
     # may use sendfile and is the fastest server for the benchmarks.
     base = ThrottledDTPHandler if args.rate > 0 or args.cut_after > 0 else DTPHandler
 
+    # One steady rate for all data connections together: pyftpdlib's own throttle lets
+    # each new connection burst a second's worth first, so its rate is not the one set.
+    pace = {"start": None, "sent": 0}
+
     class Dtp(base):
         write_limit = args.rate
+
+        def _throttle_bandwidth(self, len_chunk, max_speed):
+            now = time.monotonic()
+            if pace["start"] is None or now - pace["start"] > pace["sent"] / max_speed + 1:
+                pace["start"], pace["sent"] = now, 0  # idle for a while: start afresh
+            pace["sent"] += len_chunk
+            ahead = pace["start"] + pace["sent"] / max_speed - now
+            if ahead > 0.002:
+                def unsleep():
+                    self.add_channel(events=self.ioloop.READ if self.receive
+                                     else self.ioloop.WRITE)
+                self.del_channel()
+                self._cancel_throttler()
+                self._throttler = self.ioloop.call_later(ahead, unsleep,
+                                                         _errback=self.handle_error)
 
         def send(self, data):
             # file_obj is set before the first send; cmd only after it.
