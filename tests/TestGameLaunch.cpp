@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
@@ -112,6 +113,7 @@ private slots:
     void windowsMadeGames_data();
     void windowsMadeGames();
     void inertDuringQuestionAndUpdate();
+    void cancelledUpdate();
     void inertUntilGameEnds();
     void chattyGameDoesNotBlock();
 
@@ -633,6 +635,33 @@ void TestGameLaunch::inertDuringQuestionAndUpdate() {
     QTRY_COMPARE_WITH_TIMEOUT(records().size(), 1, 30000);
     QTRY_VERIFY_WITH_TIMEOUT(gameEnded(), 30000);
     QCOMPARE(shown.size(), 1);
+    QVERIFY(active());
+}
+
+void TestGameLaunch::cancelledUpdate() {
+    FtpServerFixture ftp;
+    QVERIFY(ftp.addFile("BoardGame/Matgo/Matgo.zip", readFile(kPackage)));
+    QVERIFY(ftp.addFile("BoardGame/Matgo/slow.pak", QByteArray(4 << 20, 'x')));
+    FtpServerFixture::Options options;
+    options.bytesPerSecond = 256 * 1024;
+    QVERIFY(ftp.start(options));
+    setFtpUrl(ftp.url());
+    serverVersion(1) = "2.0.0";
+    utility::SaveData::getInstance()->setVersion("matgoVer", "1.0.0");
+
+    press(1);
+    QCOMPARE(shown.size(), 1); // the update notice
+    auto* cancel = launcher->downloadView->findChild<QPushButton*>("cancelButton");
+    QVERIFY(cancel);
+    QTRY_VERIFY_WITH_TIMEOUT(cancel->isVisible(), 10000);
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    // The player chose it: no failure box, the window usable again, nothing recorded.
+    QTRY_VERIFY_WITH_TIMEOUT(!launcher->downloadView->isVisible(), 10000);
+    QTest::qWait(200);
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(launcher->gameView->currentGame, 4);
+    QCOMPARE(utility::SaveData::getInstance()->getVersion("matgoVer"), QString("1.0.0"));
+    QCOMPARE(records(), QStringList());
     QVERIFY(active());
 }
 
