@@ -15,6 +15,6 @@ add_dependencies(TestGameLaunch standin demogames)
 add_qt_test(TestEndToEnd app)
 target_compile_definitions(TestEndToEnd PRIVATE
   STANDIN_FTP_ROOT="${STANDIN_FTP_ROOT}"
-  OPERATOR_TOOL_DIR="${PROJECT_SOURCE_DIR}/tools/operator")
+  OPERATOR_TOOL_DIR="${PROJECT_SOURCE_DIR}/demo/operator")
 add_dependencies(TestEndToEnd demogames)
 add_qt_test(TestMessageDialog app)

@@ -1,6 +1,6 @@
 # The bundled operator service and FTP server, tested over loopback with Debian's Python
 # (python3-pyftpdlib). Each test picks free ports on its own loopback address.
-set(OPERATOR_TOOL_DIR ${PROJECT_SOURCE_DIR}/tools/operator)
+set(OPERATOR_TOOL_DIR ${PROJECT_SOURCE_DIR}/demo/operator)
 
 add_test(NAME OperatorService
   COMMAND /usr/bin/python3 -m unittest -v test_operator_service

@@ -2,7 +2,7 @@
 fixed time once the login is through: first with the service's ordinary notices, then with
 a notice of 1 MB added, which every refresh reply (once a second) then carries.
 
-    /usr/bin/python3 tools/tickerbench/tickerbench.py LAUNCHER WORKDIR SERVICE [SECONDS]
+    /usr/bin/python3 bench/tickerbench/tickerbench.py LAUNCHER WORKDIR SERVICE [SECONDS]
 
 Run it on an X display with 127.0.0.1 ports 80 and 2356 free (run.sh provides both).
 """

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the archive fuzzer with clang (libFuzzer, ASan, UBSan) and runs it.
-#   tools/fuzz/run.sh [SECONDS]   (default 300)
+#   fuzz/run.sh [SECONDS]   (default 300)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
+root=$(cd "$here/.." && pwd)
 "$root/tools/setup.sh"
 seconds=${1:-300}
 out=${FUZZ_BUILD:-$root/build-fuzz}

@@ -3,7 +3,7 @@
 # first look, log in as the demo player, press Matgo, accept the update, watch the
 # stand-in game start. Writes PREFIX.png, PREFIX-logged-in.png, PREFIX-question.png and
 # PREFIX-game.png. Called by run-demo.sh --headless with the services running.
-#   tools/demo-walk.sh WORKDIR LAUNCHER PREFIX
+#   demo/demo-walk.sh WORKDIR LAUNCHER PREFIX
 set -u
 workdir=$1
 launcher=$2

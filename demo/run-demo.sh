@@ -3,12 +3,12 @@
 # FTP on 127.0.0.1:2121 serving the stand-in games) and runs the launcher from the run
 # tree. The services stop when the launcher closes.
 #
-#   tools/run-demo.sh                      the launcher on your display
-#   tools/run-demo.sh --headless [PNG]     under Xvfb: logs in, updates and starts Matgo,
+#   demo/run-demo.sh                      the launcher on your display
+#   demo/run-demo.sh --headless [PNG]     under Xvfb: logs in, updates and starts Matgo,
 #                                          writes screenshots and stops
 #
 # Extra options after "--" go to the operator service (for example
-#   tools/run-demo.sh -- --set-version matgoVer=2.0.0).
+#   demo/run-demo.sh -- --set-version matgoVer=2.0.0).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -69,16 +69,16 @@ start_service() { # name, command...: starts it and waits for its "ready" line
   exit 1
 }
 
-start_service operator /usr/bin/python3 "$root/tools/operator/operator_service.py" \
+start_service operator /usr/bin/python3 "$root/demo/operator/operator_service.py" \
   --host 127.0.0.1 --db "$demo/operator.db" "${service_args[@]}"
-start_service ftp /usr/bin/python3 "$root/tools/operator/ftp_server.py" \
+start_service ftp /usr/bin/python3 "$root/demo/operator/ftp_server.py" \
   --host 127.0.0.1 --port 2121 --root "$build/ftp" --user player --password play
 
 workdir="$build/run/Launcher/bin/release"
 echo "run-demo: log in as demo / demo1234 (see README for more accounts)"
 if [ $headless -eq 1 ]; then
   # Under Xvfb: the first look, a login as the demo player, an update and the game.
-  xvfb-run -a -s "-screen 0 1024x768x24" "$root/tools/demo-walk.sh" "$workdir" \
+  xvfb-run -a -s "-screen 0 1024x768x24" "$root/demo/demo-walk.sh" "$workdir" \
     "$workdir/launcher" "${shot%.png}"
   echo "run-demo: screenshots written to ${shot%.png}{,-logged-in,-question,-game}.png"
 else

@@ -2,7 +2,7 @@
 # CPU load of the logged-in launcher with ordinary notices and with a 1 MB notice in every
 # refresh reply (see tickerbench.py). Runs the operator service and the launcher in a
 # private network namespace, so the fixed ports on 127.0.0.1 are our own.
-#   tools/tickerbench/run.sh [BUILD_DIR] [SECONDS]
+#   bench/tickerbench/run.sh [BUILD_DIR] [SECONDS]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
@@ -16,5 +16,5 @@ if [ -z "${TICKERBENCH_INSIDE:-}" ]; then
 fi
 ip link set lo up
 exec xvfb-run -a -s "-screen 0 1024x768x24" /usr/bin/python3 \
-  "$root/tools/tickerbench/tickerbench.py" "$build/app/launcher" \
-  "$build/run/Launcher/bin/release" "$root/tools/operator/operator_service.py" "$seconds"
+  "$root/bench/tickerbench/tickerbench.py" "$build/app/launcher" \
+  "$build/run/Launcher/bin/release" "$root/demo/operator/operator_service.py" "$seconds"

@@ -1,7 +1,7 @@
 """Start-up time of the launcher: from process start to its 1024 x 768 window being
 mapped on the X server, measured from outside with X's MapNotify events.
 
-    /usr/bin/python3 tools/startbench/startbench.py LAUNCHER WORKDIR [RUNS]
+    /usr/bin/python3 bench/startbench/startbench.py LAUNCHER WORKDIR [RUNS]
 
 Run it on an X display (run.sh provides Xvfb). Prints each run and the median.
 """

@@ -5,12 +5,12 @@
 # shown at the halfway point with the real remaining time (limit 25 %), and checks that
 # the bar never goes back.
 #
-#   tools/updatebench/figures.sh [build dir]      (default: ./build)
+#   bench/updatebench/figures.sh [build dir]      (default: ./build)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 build=${1:-$repo/build}
-driver="$build/tools/updatebench/updatefigures"
+driver="$build/bench/updatebench/updatefigures"
 [ -x "$driver" ] || { echo "build the updatefigures target first ($driver)" >&2; exit 2; }
 
 work=$(mktemp -d)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes a picture of the launcher as a player first sees it: the main window with the
 # login dialog over it, on a virtual X display.
-#   tools/screenshot.sh [output.png] [build directory]
+#   demo/screenshot.sh [output.png] [build directory]
 # Defaults: build/screenshot.png in the project, and the build directory "build".
 # SCALE=2 takes it on a screen scaled by 2 (QT_SCALE_FACTOR), as on a high-density one.
 set -euo pipefail

@@ -4,7 +4,7 @@
 # driver) and, in the same run, by curl to a file followed by miniunzip of that file.
 # Prints both times, their ratio and the worker's peak memory against the package size.
 #
-#   tools/updatebench/run.sh [build dir]      (default: ./build-update beside the repo)
+#   bench/updatebench/run.sh [build dir]      (default: ./build-update beside the repo)
 #
 # Environment: SIZE_MB (package size, default 200), ROUNDS (default 3; best time counts).
 # Exits non-zero when an update fails or a limit (1.5x the time, 1.3x the size) is missed.
@@ -17,7 +17,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 build=${1:-$repo/../build-update}
-bench="$build/tools/updatebench/updatebench"
+bench="$build/bench/updatebench/updatebench"
 size_mb=${SIZE_MB:-200}
 rounds=${ROUNDS:-3}
 
