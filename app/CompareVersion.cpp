@@ -1,4 +1,4 @@
-#include "CompareVersion.h"
+#include "app/CompareVersion.h"
 
 #include <QStringList>
 #include <QVector>

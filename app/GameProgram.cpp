@@ -1,4 +1,4 @@
-#include "GameProgram.h"
+#include "app/GameProgram.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "Launcher.h"
+#include "app/Launcher.h"
 
 #include <cstdio>
 #include <functional>
@@ -21,24 +21,24 @@
 #include <QTimer>
 #include <QToolBar>
 
-#include "BottomMenu.h"
-#include "CompareVersion.h"
-#include "FtpDownloadView.h"
-#include "GameProgram.h"
-#include "GameView.h"
-#include "InfoView.h"
-#include "LogFile.h"
-#include "LoginView.h"
-#include "MessageDialog.h"
-#include "NoticeView.h"
-#include "PayView.h"
-#include "RequestJson.h"
-#include "ResourceArchive.h"
-#include "SaveData.h"
-#include "TopMenuLayout.h"
-#include "XmlMsgParser.h"
-#include "XmlServerParser.h"
-#include "ZVButtonToggle.h"
+#include "app/CompareVersion.h"
+#include "app/GameProgram.h"
+#include "app/LogFile.h"
+#include "app/MessageDialog.h"
+#include "archive/ResourceArchive.h"
+#include "update/FtpDownloadView.h"
+#include "update/GameView.h"
+#include "utility/RequestJson.h"
+#include "utility/SaveData.h"
+#include "utility/XmlMsgParser.h"
+#include "utility/XmlServerParser.h"
+#include "widgets/BottomMenu.h"
+#include "widgets/InfoView.h"
+#include "widgets/LoginView.h"
+#include "widgets/NoticeView.h"
+#include "widgets/PayView.h"
+#include "widgets/TopMenuLayout.h"
+#include "widgets/ZVButtonToggle.h"
 
 namespace {
 // This module's archive reader; the window itself reads nothing through it.

@@ -1,4 +1,4 @@
-#include "LogFile.h"
+#include "app/LogFile.h"
 
 #include <QDateTime>
 #include <QDir>

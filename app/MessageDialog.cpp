@@ -1,4 +1,4 @@
-#include "MessageDialog.h"
+#include "app/MessageDialog.h"
 
 #include <QMessageBox>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "SmoothPictureStyle.h"
+#include "app/SmoothPictureStyle.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "WakeUpListener.h"
+#include "app/WakeUpListener.h"
 
 #include <QLocalServer>
 #include <QLocalSocket>

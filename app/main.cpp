@@ -8,16 +8,16 @@
 #include <QIcon>
 #include <QtDebug>
 
-#include "Launcher.h"
-#include "LogFile.h"
-#include "ProgramFolder.h"
-#include "ResourceArchive.h"
-#include "SaveData.h"
-#include "SingleInstance.h"
-#include "SmoothPictureStyle.h"
-#include "WakeUpListener.h"
-#include "XmlMsgParser.h"
-#include "XmlServerParser.h"
+#include "app/Launcher.h"
+#include "app/LogFile.h"
+#include "app/ProgramFolder.h"
+#include "app/SingleInstance.h"
+#include "app/SmoothPictureStyle.h"
+#include "app/WakeUpListener.h"
+#include "archive/ResourceArchive.h"
+#include "utility/SaveData.h"
+#include "utility/XmlMsgParser.h"
+#include "utility/XmlServerParser.h"
 
 namespace {
 const char kLockName[] = "zorvanBoardGameLauncher";

@@ -1,4 +1,4 @@
-#include "Console.h"
+#include "archive/Console.h"
 
 #include <cstdio>
 #include <string>

@@ -1,11 +1,11 @@
-#include "MemoryFile.h"
+#include "archive/MemoryFile.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
-#include "Console.h"
+#include "archive/Console.h"
 
 std::string memoryFileName(const void* data, unsigned size) {
     char name[48] = {};
@@ -95,7 +95,9 @@ int ZCALLBACK memClose(voidpf, voidpf stream) {
     return 0;
 }
 
-int ZCALLBACK memError(voidpf, voidpf) { return 0; }
+int ZCALLBACK memError(voidpf, voidpf) {
+    return 0;
+}
 
 void fillMemoryFileFunctions(zlib_filefunc_def& functions) {
     functions.zopen_file = memOpen;

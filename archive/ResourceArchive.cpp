@@ -1,4 +1,4 @@
-#include "ResourceArchive.h"
+#include "archive/ResourceArchive.h"
 
 #include <cstdlib>
 #include <new>
@@ -7,10 +7,10 @@
 
 #include <unzip.h>
 
-#include "ArchiveMessages.h"
-#include "Console.h"
-#include "MemoryFile.h"
-#include "Seed.h"
+#include "archive/ArchiveMessages.h"
+#include "archive/Console.h"
+#include "archive/MemoryFile.h"
+#include "archive/Seed.h"
 
 ResourceArchive* ResourceArchive::create(const std::string& path, const unsigned char key[16],
                                          const ProgressCallback& progress) {

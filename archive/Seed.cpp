@@ -1,4 +1,4 @@
-#include "Seed.h"
+#include "archive/Seed.h"
 
 #include <array>
 

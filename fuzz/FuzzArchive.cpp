@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "MemoryFile.h"
-#include "Seed.h"
+#include "archive/MemoryFile.h"
+#include "archive/Seed.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0 || size > (1u << 24)) {

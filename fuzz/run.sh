@@ -9,7 +9,7 @@ seconds=${1:-300}
 out=${FUZZ_BUILD:-$root/build-fuzz}
 mkdir -p "$out/corpus"
 clang++ -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  -I"$root/archive" $(pkg-config --cflags minizip) \
+  -I"$root" -I"$root/archive" $(pkg-config --cflags minizip) \
   "$here/FuzzArchive.cpp" "$root/archive/MemoryFile.cpp" "$root/archive/Console.cpp" \
   "$root/archive/Seed.cpp" $(pkg-config --libs minizip) -o "$out/fuzz-archive"
 # Seed the corpus with real zip images (plain, marked with a leading 0 byte).

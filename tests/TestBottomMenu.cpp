@@ -8,11 +8,11 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "BottomMenu.h"
 #include "Pictures.h"
-#include "ResourceArchive.h"
-#include "XmlMsgParser.h"
-#include "ZVButton.h"
+#include "archive/ResourceArchive.h"
+#include "utility/XmlMsgParser.h"
+#include "widgets/BottomMenu.h"
+#include "widgets/ZVButton.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "CompareVersion.h"
-#include "GameProgram.h"
+#include "app/CompareVersion.h"
+#include "app/GameProgram.h"
 
 // The version comparison that decides between updating and starting a game, and the
 // case-blind lookup of a game's program inside its folder.

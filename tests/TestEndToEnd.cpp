@@ -22,20 +22,20 @@
 #include <QTimer>
 #include <QXmlStreamReader>
 
-#include "BottomMenu.h"
-#include "FtpDownloadView.h"
-#include "GameView.h"
-#include "Launcher.h"
-#include "LoginView.h"
-#include "MessageDialog.h"
 #include "Pictures.h"
-#include "ResourceArchive.h"
-#include "SaveData.h"
 #include "TestSupport.h"
-#include "XmlMsgParser.h"
-#include "XmlServerParser.h"
-#include "ZVButton.h"
-#include "ZVButtonTab.h"
+#include "app/Launcher.h"
+#include "app/MessageDialog.h"
+#include "archive/ResourceArchive.h"
+#include "update/FtpDownloadView.h"
+#include "update/GameView.h"
+#include "utility/SaveData.h"
+#include "utility/XmlMsgParser.h"
+#include "utility/XmlServerParser.h"
+#include "widgets/BottomMenu.h"
+#include "widgets/LoginView.h"
+#include "widgets/ZVButton.h"
+#include "widgets/ZVButtonTab.h"
 
 namespace {
 

@@ -13,14 +13,14 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "FtpDownloadView.h"
 #include "FtpServerFixture.h"
-#include "FtpThread.h"
-#include "ProgressEstimate.h"
 #include "TestSupport.h"
-#include "XmlMsgParser.h"
-#include "XmlServerParser.h"
 #include "ZipMaker.h"
+#include "update/FtpDownloadView.h"
+#include "update/FtpThread.h"
+#include "update/ProgressEstimate.h"
+#include "utility/XmlMsgParser.h"
+#include "utility/XmlServerParser.h"
 
 using testsupport::FtpServerFixture;
 

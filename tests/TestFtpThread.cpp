@@ -9,12 +9,12 @@
 
 #include <cstdio>
 
-#include "FtpConnection.h"
 #include "FtpServerFixture.h"
-#include "FtpThread.h"
 #include "TestSupport.h"
-#include "XmlServerParser.h"
 #include "ZipMaker.h"
+#include "update/FtpConnection.h"
+#include "update/FtpThread.h"
+#include "utility/XmlServerParser.h"
 
 using testsupport::FtpServerFixture;
 

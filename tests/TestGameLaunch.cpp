@@ -15,19 +15,19 @@
 #include <QXmlStreamReader>
 
 #include "FdCapture.h"
-#include "FtpDownloadView.h"
 #include "FtpServerFixture.h"
-#include "GameView.h"
-#include "Launcher.h"
-#include "LogFile.h"
-#include "MessageDialog.h"
-#include "SaveData.h"
 #include "TestSupport.h"
-#include "XmlMsgParser.h"
-#include "XmlServerParser.h"
-#include "ZVButton.h"
-#include "ZVButtonTab.h"
 #include "ZipMaker.h"
+#include "app/Launcher.h"
+#include "app/LogFile.h"
+#include "app/MessageDialog.h"
+#include "update/FtpDownloadView.h"
+#include "update/GameView.h"
+#include "utility/SaveData.h"
+#include "utility/XmlMsgParser.h"
+#include "utility/XmlServerParser.h"
+#include "widgets/ZVButton.h"
+#include "widgets/ZVButtonTab.h"
 
 using testsupport::FtpServerFixture;
 

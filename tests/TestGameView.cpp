@@ -7,11 +7,11 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "GameView.h"
 #include "Pictures.h"
-#include "ResourceArchive.h"
-#include "XmlMsgParser.h"
-#include "ZVButton.h"
+#include "archive/ResourceArchive.h"
+#include "update/GameView.h"
+#include "utility/XmlMsgParser.h"
+#include "widgets/ZVButton.h"
 
 namespace {
 

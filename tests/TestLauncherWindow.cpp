@@ -13,16 +13,16 @@
 #include <QTimer>
 #include <QToolBar>
 
-#include "BottomMenu.h"
-#include "GameView.h"
-#include "Launcher.h"
-#include "LoginView.h"
 #include "Pictures.h"
-#include "ResourceArchive.h"
-#include "TopMenuLayout.h"
-#include "XmlMsgParser.h"
-#include "ZVButton.h"
-#include "ZVButtonTab.h"
+#include "app/Launcher.h"
+#include "archive/ResourceArchive.h"
+#include "update/GameView.h"
+#include "utility/XmlMsgParser.h"
+#include "widgets/BottomMenu.h"
+#include "widgets/LoginView.h"
+#include "widgets/TopMenuLayout.h"
+#include "widgets/ZVButton.h"
+#include "widgets/ZVButtonTab.h"
 
 namespace {
 

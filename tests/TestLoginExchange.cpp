@@ -13,22 +13,22 @@
 #include <QWebFrame>
 #include <QWebView>
 
-#include "BottomMenu.h"
-#include "GameView.h"
 #include "HttpTestServer.h"
-#include "Launcher.h"
-#include "LoginView.h"
-#include "MessageDialog.h"
-#include "PayView.h"
-#include "RequestJson.h"
-#include "SaveData.h"
 #include "TestSupport.h"
-#include "TopMenuLayout.h"
-#include "XmlMsgParser.h"
-#include "XmlServerParser.h"
-#include "ZVButton.h"
-#include "ZVButtonTab.h"
-#include "ZVButtonToggle.h"
+#include "app/Launcher.h"
+#include "app/MessageDialog.h"
+#include "update/GameView.h"
+#include "utility/RequestJson.h"
+#include "utility/SaveData.h"
+#include "utility/XmlMsgParser.h"
+#include "utility/XmlServerParser.h"
+#include "widgets/BottomMenu.h"
+#include "widgets/LoginView.h"
+#include "widgets/PayView.h"
+#include "widgets/TopMenuLayout.h"
+#include "widgets/ZVButton.h"
+#include "widgets/ZVButtonTab.h"
+#include "widgets/ZVButtonToggle.h"
 
 using testsupport::HttpTestServer;
 

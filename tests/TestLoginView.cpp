@@ -13,13 +13,13 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
-#include "LoginView.h"
 #include "Pictures.h"
-#include "ResourceArchive.h"
-#include "SaveData.h"
-#include "XmlMsgParser.h"
-#include "ZVButton.h"
-#include "ZVButtonToggle.h"
+#include "archive/ResourceArchive.h"
+#include "utility/SaveData.h"
+#include "utility/XmlMsgParser.h"
+#include "widgets/LoginView.h"
+#include "widgets/ZVButton.h"
+#include "widgets/ZVButtonToggle.h"
 
 using Users = QMap<QString, QString>;
 Q_DECLARE_METATYPE(Users)

@@ -2,9 +2,9 @@
 #include <QMessageBox>
 #include <QtTest>
 
-#include "MessageDialog.h"
-#include "TopMenuLayout.h"
-#include "ZVButtonTab.h"
+#include "app/MessageDialog.h"
+#include "widgets/TopMenuLayout.h"
+#include "widgets/ZVButtonTab.h"
 
 // The one path of the window's message boxes: a modal box with OK only, its text never
 // rendered as markup, and a handler that tests put in its place.

@@ -9,9 +9,9 @@
 #include <QTemporaryDir>
 #include <QTextCodec>
 
-#include "PackageInstaller.h"
 #include "TestSupport.h"
 #include "ZipMaker.h"
+#include "update/PackageInstaller.h"
 
 using testsupport::ZipEntry;
 

@@ -1,7 +1,7 @@
 #include <QtTest>
 
 #include "HttpTestServer.h"
-#include "RequestJson.h"
+#include "utility/RequestJson.h"
 
 using testsupport::HttpTestServer;
 using Pairs = QList<QPair<QString, QString>>;

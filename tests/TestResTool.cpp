@@ -1,7 +1,7 @@
 #include <QtTest>
 
-#include "Seed.h"
 #include "TestSupport.h"
+#include "archive/Seed.h"
 
 namespace {
 

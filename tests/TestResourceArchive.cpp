@@ -5,10 +5,10 @@
 #include <zip.h>
 
 #include "FdCapture.h"
-#include "MemoryFile.h"
-#include "ResourceArchive.h"
-#include "Seed.h"
 #include "TestSupport.h"
+#include "archive/MemoryFile.h"
+#include "archive/ResourceArchive.h"
+#include "archive/Seed.h"
 
 using Entries = QList<QPair<QByteArray, QByteArray>>;
 Q_DECLARE_METATYPE(Entries)

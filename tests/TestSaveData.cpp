@@ -9,9 +9,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "SaveData.h"
-#include "Seed.h"
 #include "TestSupport.h"
+#include "archive/Seed.h"
+#include "utility/SaveData.h"
 
 // The saved login data against files made and read by OpenSSL and the resource tool: the exact
 // bytes written, what loading damaged or foreign files gives, and that a save which cannot be

@@ -1,8 +1,8 @@
 #include <QtTest>
 
-#include "Seed.h"
 #include "SeedVectors.h"
 #include "TestSupport.h"
+#include "archive/Seed.h"
 
 // The cipher against the published RFC 4269 vectors, the file procedure's handling of
 // whole blocks and tails, and OpenSSL's SEED as an independent reference.

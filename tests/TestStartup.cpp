@@ -5,12 +5,12 @@
 
 #include <QPainter>
 
-#include "LogFile.h"
-#include "SingleInstance.h"
-#include "SmoothPictureStyle.h"
 #include "TestSupport.h"
-#include "WakeUpListener.h"
 #include "XvfbServer.h"
+#include "app/LogFile.h"
+#include "app/SingleInstance.h"
+#include "app/SmoothPictureStyle.h"
+#include "app/WakeUpListener.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include <QPushButton>
 
 #include "Pictures.h"
-#include "ResourceArchive.h"
-#include "TopMenuLayout.h"
-#include "XmlMsgParser.h"
-#include "ZVButton.h"
-#include "ZVButtonTab.h"
+#include "archive/ResourceArchive.h"
+#include "utility/XmlMsgParser.h"
+#include "widgets/TopMenuLayout.h"
+#include "widgets/ZVButton.h"
+#include "widgets/ZVButtonTab.h"
 
 namespace {
 

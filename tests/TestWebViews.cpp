@@ -4,12 +4,12 @@
 #include <QtTest>
 
 #include "HttpTestServer.h"
-#include "InfoView.h"
-#include "NoticeView.h"
-#include "OperatorPage.h"
-#include "PayView.h"
-#include "XmlMsgParser.h"
-#include "XmlServerParser.h"
+#include "utility/XmlMsgParser.h"
+#include "utility/XmlServerParser.h"
+#include "widgets/InfoView.h"
+#include "widgets/NoticeView.h"
+#include "widgets/OperatorPage.h"
+#include "widgets/PayView.h"
 
 using testsupport::HttpTestServer;
 

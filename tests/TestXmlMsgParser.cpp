@@ -8,7 +8,7 @@
 #include <QtTest>
 
 #include "TestSupport.h"
-#include "XmlMsgParser.h"
+#include "utility/XmlMsgParser.h"
 
 // The message catalogue: what a document stores under which number, the debug lines, the
 // archive path, entity bombs, and the exit-time deletion of the program-wide instances.
@@ -219,8 +219,8 @@ void TestXmlMsgParser::loadReplacesCatalogue() {
     QTest::ignoreMessage(QtDebugMsg, QRegularExpression(kDone));
     QVERIFY(catalogue.load("script/msg.xml"));
     QVERIFY(!catalogue.entries().contains(-42));
-    for (int id : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 100, 200, 201, 202, 203, 204,
-                   205, 206, 207, 208, 209}) {
+    for (int id : {0,  1,   2,   3,   4,   5,   6,   7,   8,   9,   10,  11, 12,
+                   13, 100, 200, 201, 202, 203, 204, 205, 206, 207, 208, 209}) {
         QVERIFY2(catalogue.entries().contains(id), qPrintable(QString::number(id)));
     }
     QVERIFY(!catalogue.message(0).isEmpty());

@@ -1,7 +1,7 @@
 #include <QTextCodec>
 #include <QtTest>
 
-#include "XmlServerParser.h"
+#include "utility/XmlServerParser.h"
 
 // The server catalogue: which "web" and "ftp" elements set the addresses, in which bytes, and
 // what a document without them, a broken one or a missing archive entry leaves behind.

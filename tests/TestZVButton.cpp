@@ -10,10 +10,10 @@
 #include <QPushButton>
 
 #include "Pictures.h"
-#include "ResourceArchive.h"
-#include "ZVButton.h"
-#include "ZVButtonTab.h"
-#include "ZVButtonToggle.h"
+#include "archive/ResourceArchive.h"
+#include "widgets/ZVButton.h"
+#include "widgets/ZVButtonTab.h"
+#include "widgets/ZVButtonToggle.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "FtpConnection.h"
+#include "update/FtpConnection.h"
 
 #include <atomic>
 #include <new>
@@ -7,7 +7,7 @@
 
 #include <curl/curl.h>
 
-#include "FtpConnectionDelegate.h"
+#include "update/FtpConnectionDelegate.h"
 
 namespace {
 

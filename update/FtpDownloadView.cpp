@@ -1,4 +1,4 @@
-#include "FtpDownloadView.h"
+#include "update/FtpDownloadView.h"
 
 #include <algorithm>
 
@@ -12,9 +12,9 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "FtpThread.h"
-#include "ResourceArchive.h"
-#include "XmlMsgParser.h"
+#include "archive/ResourceArchive.h"
+#include "update/FtpThread.h"
+#include "utility/XmlMsgParser.h"
 
 namespace {
 

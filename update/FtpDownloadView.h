@@ -6,7 +6,7 @@
 #include <QElapsedTimer>
 #include <QWidget>
 
-#include "ProgressEstimate.h"
+#include "update/ProgressEstimate.h"
 
 class FtpThread;
 class QLabel;

@@ -1,4 +1,4 @@
-#include "FtpNode.h"
+#include "update/FtpNode.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "FtpThread.h"
+#include "update/FtpThread.h"
 
 #include <algorithm>
 #include <climits>
@@ -16,9 +16,9 @@
 #include <windows.h>
 #endif
 
-#include "NameDecoder.h"
-#include "PackageInstaller.h"
-#include "XmlServerParser.h"
+#include "update/NameDecoder.h"
+#include "update/PackageInstaller.h"
+#include "utility/XmlServerParser.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 
 #include <QThread>
 
-#include "FtpConnection.h"
-#include "FtpConnectionDelegate.h"
-#include "FtpNode.h"
+#include "update/FtpConnection.h"
+#include "update/FtpConnectionDelegate.h"
+#include "update/FtpNode.h"
 
 class QFile;
 class QString;

@@ -1,4 +1,4 @@
-#include "GameView.h"
+#include "update/GameView.h"
 
 #include <functional>
 #include <utility>
@@ -8,10 +8,10 @@
 #include <QPixmap>
 #include <QString>
 
-#include "LauncherStyle.h"
-#include "ResourceArchive.h"
-#include "XmlMsgParser.h"
-#include "ZVButton.h"
+#include "archive/ResourceArchive.h"
+#include "utility/XmlMsgParser.h"
+#include "widgets/LauncherStyle.h"
+#include "widgets/ZVButton.h"
 
 namespace {
 // The game page's own archive reader, opened before main runs.

@@ -1,4 +1,4 @@
-#include "NameDecoder.h"
+#include "update/NameDecoder.h"
 
 #include <QTextCodec>
 

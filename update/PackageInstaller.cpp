@@ -1,4 +1,4 @@
-#include "PackageInstaller.h"
+#include "update/PackageInstaller.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,8 +15,8 @@
 
 #include <unzip.h>
 
-#include "FtpThread.h"
-#include "NameDecoder.h"
+#include "update/FtpThread.h"
+#include "update/NameDecoder.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ProgressEstimate.h"
+#include "update/ProgressEstimate.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "RequestJson.h"
+#include "utility/RequestJson.h"
 
 #include <QDebug>
 #include <QEventLoop>

@@ -1,4 +1,4 @@
-#include "SaveData.h"
+#include "utility/SaveData.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -11,9 +11,9 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
-#include "ResourceArchive.h"
-#include "Seed.h"
-#include "XmlEntityGuard.h"
+#include "archive/ResourceArchive.h"
+#include "archive/Seed.h"
+#include "utility/XmlEntityGuard.h"
 
 namespace {
 // Opened at start-up like every resource module's reader; the saved data lies beside the

@@ -3,7 +3,7 @@
 #include <QMap>
 #include <QString>
 
-#include "SingleTon.h"
+#include "utility/SingleTon.h"
 
 namespace utility {
 

@@ -1,4 +1,4 @@
-#include "XmlEntityGuard.h"
+#include "utility/XmlEntityGuard.h"
 
 #include <QTextCodec>
 #include <QXmlStreamReader>

@@ -1,12 +1,12 @@
-#include "XmlMsgParser.h"
+#include "utility/XmlMsgParser.h"
 
 #include <memory>
 
 #include <QDebug>
 #include <QXmlStreamReader>
 
-#include "ResourceArchive.h"
-#include "XmlEntityGuard.h"
+#include "archive/ResourceArchive.h"
+#include "utility/XmlEntityGuard.h"
 
 namespace {
 ResourceArchive* const archiveReader = ResourceArchive::openDefault();

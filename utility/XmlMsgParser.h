@@ -6,7 +6,7 @@
 #include <QMap>
 #include <QString>
 
-#include "SingleTon.h"
+#include "utility/SingleTon.h"
 
 namespace utility {
 

@@ -1,4 +1,4 @@
-#include "XmlServerParser.h"
+#include "utility/XmlServerParser.h"
 
 #include <memory>
 
@@ -6,8 +6,8 @@
 #include <QString>
 #include <QXmlStreamReader>
 
-#include "ResourceArchive.h"
-#include "XmlEntityGuard.h"
+#include "archive/ResourceArchive.h"
+#include "utility/XmlEntityGuard.h"
 
 namespace {
 ResourceArchive* const archiveReader = ResourceArchive::openDefault();

@@ -4,7 +4,7 @@
 
 #include <QByteArray>
 
-#include "SingleTon.h"
+#include "utility/SingleTon.h"
 
 namespace utility {
 

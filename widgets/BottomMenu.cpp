@@ -1,4 +1,4 @@
-#include "BottomMenu.h"
+#include "widgets/BottomMenu.h"
 
 #include <utility>
 
@@ -10,10 +10,10 @@
 #include <QString>
 #include <QTimer>
 
-#include "LauncherStyle.h"
-#include "ResourceArchive.h"
-#include "XmlMsgParser.h"
-#include "ZVButton.h"
+#include "archive/ResourceArchive.h"
+#include "utility/XmlMsgParser.h"
+#include "widgets/LauncherStyle.h"
+#include "widgets/ZVButton.h"
 
 namespace {
 // The bottom menu's own archive reader, opened before main runs.

@@ -4,7 +4,7 @@
 
 #include <QWidget>
 
-#include "ButtonCallback.h"
+#include "widgets/ButtonCallback.h"
 
 class QLabel;
 class QPushButton;

@@ -1,12 +1,12 @@
-#include "ButtonSupport.h"
+#include "widgets/ButtonSupport.h"
 
 #include <QIcon>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
 
-#include "LauncherStyle.h"
-#include "ResourceArchive.h"
+#include "archive/ResourceArchive.h"
+#include "widgets/LauncherStyle.h"
 
 namespace {
 // The buttons' own archive reader, opened before main runs.

@@ -1,8 +1,8 @@
-#include "InfoView.h"
+#include "widgets/InfoView.h"
 
 #include <QWebView>
 
-#include "WebPageSupport.h"
+#include "widgets/WebPageSupport.h"
 
 namespace {
 const char kPath[] = "/community/bList/notice?is_mobile=y";

@@ -1,4 +1,4 @@
-#include "LauncherStyle.h"
+#include "widgets/LauncherStyle.h"
 
 #include <QApplication>
 #include <QFontDatabase>

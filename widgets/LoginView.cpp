@@ -1,4 +1,4 @@
-#include "LoginView.h"
+#include "widgets/LoginView.h"
 
 #include <utility>
 
@@ -11,12 +11,12 @@
 #include <QPixmap>
 #include <QRect>
 
-#include "LauncherStyle.h"
-#include "ResourceArchive.h"
-#include "SaveData.h"
-#include "XmlMsgParser.h"
-#include "ZVButton.h"
-#include "ZVButtonToggle.h"
+#include "archive/ResourceArchive.h"
+#include "utility/SaveData.h"
+#include "utility/XmlMsgParser.h"
+#include "widgets/LauncherStyle.h"
+#include "widgets/ZVButton.h"
+#include "widgets/ZVButtonToggle.h"
 
 namespace {
 // The login dialog's own archive reader, opened before main runs.

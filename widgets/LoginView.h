@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <QString>
 
-#include "ButtonCallback.h"
+#include "widgets/ButtonCallback.h"
 
 class QCloseEvent;
 class QComboBox;

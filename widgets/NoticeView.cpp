@@ -1,8 +1,8 @@
-#include "NoticeView.h"
+#include "widgets/NoticeView.h"
 
 #include <QWebView>
 
-#include "WebPageSupport.h"
+#include "widgets/WebPageSupport.h"
 
 namespace {
 const char kPath[] = "/customer?is_mobile=y";

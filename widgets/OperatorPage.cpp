@@ -1,10 +1,10 @@
-#include "OperatorPage.h"
+#include "widgets/OperatorPage.h"
 
 #include <QWebFrame>
 #include <QWebView>
 
-#include "RequestJson.h"
-#include "XmlMsgParser.h"
+#include "utility/RequestJson.h"
+#include "utility/XmlMsgParser.h"
 
 namespace {
 constexpr int kFailedRequestMessage = 204;

@@ -1,4 +1,4 @@
-#include "PayView.h"
+#include "widgets/PayView.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>
@@ -7,9 +7,9 @@
 #include <QWebPage>
 #include <QWebView>
 
-#include "OperatorPage.h"
-#include "RequestJson.h"
-#include "WebPageSupport.h"
+#include "utility/RequestJson.h"
+#include "widgets/OperatorPage.h"
+#include "widgets/WebPageSupport.h"
 
 PayView::PayView(QWidget* parent) : QWidget(parent) {
     webView = createPageWebView(this);

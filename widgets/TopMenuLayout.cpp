@@ -1,4 +1,4 @@
-#include "TopMenuLayout.h"
+#include "widgets/TopMenuLayout.h"
 
 #include <utility>
 
@@ -9,10 +9,10 @@
 #include <QPoint>
 #include <QWindow>
 
-#include "ResourceArchive.h"
-#include "XmlMsgParser.h"
-#include "ZVButton.h"
-#include "ZVButtonTab.h"
+#include "archive/ResourceArchive.h"
+#include "utility/XmlMsgParser.h"
+#include "widgets/ZVButton.h"
+#include "widgets/ZVButtonTab.h"
 
 namespace {
 // The top bar's own archive reader, opened before main runs.

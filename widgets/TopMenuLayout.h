@@ -6,7 +6,7 @@
 #include <QList>
 #include <QWidget>
 
-#include "ButtonCallback.h"
+#include "widgets/ButtonCallback.h"
 
 class QLabel;
 class QMouseEvent;

@@ -1,4 +1,4 @@
-#include "WebPageSupport.h"
+#include "widgets/WebPageSupport.h"
 
 #include <string>
 
@@ -6,8 +6,8 @@
 #include <QUrl>
 #include <QWebView>
 
-#include "OperatorPage.h"
-#include "XmlServerParser.h"
+#include "utility/XmlServerParser.h"
+#include "widgets/OperatorPage.h"
 
 QWebView* createPageWebView(QWidget* page) {
     auto* view = new QWebView(page);

@@ -1,11 +1,11 @@
-#include "ZVButton.h"
+#include "widgets/ZVButton.h"
 
 #include <utility>
 
 #include <QEvent>
 #include <QLabel>
 
-#include "ButtonSupport.h"
+#include "widgets/ButtonSupport.h"
 
 ZVButton::ZVButton(QWidget* parent) : QPushButton(parent) {
     init();

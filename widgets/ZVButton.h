@@ -4,7 +4,7 @@
 #include <QPushButton>
 #include <QString>
 
-#include "ButtonCallback.h"
+#include "widgets/ButtonCallback.h"
 
 class QEvent;
 class QLabel;

@@ -1,10 +1,10 @@
-#include "ZVButtonTab.h"
+#include "widgets/ZVButtonTab.h"
 
 #include <utility>
 
 #include <QLabel>
 
-#include "ButtonSupport.h"
+#include "widgets/ButtonSupport.h"
 
 ZVButtonTab::ZVButtonTab(QWidget* parent) : QPushButton(parent) {
     init();

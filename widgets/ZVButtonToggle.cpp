@@ -1,10 +1,10 @@
-#include "ZVButtonToggle.h"
+#include "widgets/ZVButtonToggle.h"
 
 #include <utility>
 
 #include <QLabel>
 
-#include "ButtonSupport.h"
+#include "widgets/ButtonSupport.h"
 
 ZVButtonToggle::ZVButtonToggle(QWidget* parent) : QPushButton(parent) {
     init();

@@ -8,7 +8,7 @@
 #include <openssl/evp.h>
 #include <openssl/provider.h>
 
-#include "Seed.h"
+#include "archive/Seed.h"
 
 namespace {
 

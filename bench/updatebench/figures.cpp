@@ -14,9 +14,9 @@
 #include <QElapsedTimer>
 #include <QThread>
 
-#include "FtpThread.h"
-#include "ProgressEstimate.h"
-#include "XmlServerParser.h"
+#include "update/FtpThread.h"
+#include "update/ProgressEstimate.h"
+#include "utility/XmlServerParser.h"
 
 namespace {
 struct Sample {

@@ -10,8 +10,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 
-#include "FtpThread.h"
-#include "XmlServerParser.h"
+#include "update/FtpThread.h"
+#include "utility/XmlServerParser.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);

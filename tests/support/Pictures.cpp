@@ -6,7 +6,7 @@
 #include <QFontDatabase>
 #include <QPixmap>
 
-#include "ResourceArchive.h"
+#include "archive/ResourceArchive.h"
 
 namespace testsupport {
 

@@ -11,11 +11,11 @@
 #include <cstring>
 #include <string>
 
-#include "ArchiveMessages.h"
-#include "Console.h"
-#include "Seed.h"
 #include "SeedVectors.h"
-#include "SingleInstance.h"
+#include "app/SingleInstance.h"
+#include "archive/ArchiveMessages.h"
+#include "archive/Console.h"
+#include "archive/Seed.h"
 
 namespace {
 

@@ -14,10 +14,12 @@
 #include <unzip.h>
 #include <zip.h>
 
-#include "MemoryFile.h"
-#include "Seed.h"
+#include "archive/MemoryFile.h"
+#include "archive/Seed.h"
 
-ResTool::ResTool(QTextStream& err) : err(err) { std::memcpy(key, kResourceKey, sizeof key); }
+ResTool::ResTool(QTextStream& err) : err(err) {
+    std::memcpy(key, kResourceKey, sizeof key);
+}
 
 int ResTool::usage() {
     err << "usage: restool [--key HEX] pack DIR OUT\n"
@@ -151,8 +153,9 @@ bool ResTool::openArchive(const QString& res, QByteArray& image, void*& zip) {
     }
     seedDecryptBuffer(reinterpret_cast<unsigned char*>(image.data()),
                       static_cast<std::size_t>(image.size()), key);
-    zip = image.isEmpty() ? nullptr
-                          : openZipFromMemory(image.constData(), static_cast<unsigned>(image.size()));
+    zip = image.isEmpty()
+              ? nullptr
+              : openZipFromMemory(image.constData(), static_cast<unsigned>(image.size()));
     if (zip == nullptr) {
         fail(QString("%1 is not a resource archive for this key").arg(res));
         return false;
