@@ -26,8 +26,10 @@
 #include "app/LogFile.h"
 #include "app/MessageDialog.h"
 #include "archive/ResourceArchive.h"
+#include "archive/RunTree.h"
 #include "update/FtpDownloadView.h"
 #include "update/GameView.h"
+#include "utility/GameTable.h"
 #include "utility/RequestJson.h"
 #include "utility/SaveData.h"
 #include "utility/XmlMsgParser.h"
@@ -47,21 +49,8 @@ ResourceArchive* const archiveReader = ResourceArchive::openDefault();
 constexpr int kRefreshInterval = 1000;
 const char kLoginCodeKey[] = "K4T7W2N9Q1X5M8P3";
 
-// The four games by game index.
-struct Game {
-    const char* versionKey;
-    const char* folder;  // under "../../../", locally and on the update server
-    const char* program; // inside the folder
-};
-const Game kGames[4] = {
-    {"pokerVer", "Poker", "Poker.exe"},
-    {"matgoVer", "Matgo", "matgo.exe"},
-    {"hongsipVer", "Hongsip", "Hongsip.exe"},
-    {"majakVer", "Majong", "majong.exe"},
-};
-
 QString gameFolder(const QString& name) {
-    return "../../../" + name;
+    return runtree::gamesFolder + name;
 }
 
 QByteArray md5Hex(const QByteArray& data) {
@@ -139,22 +128,27 @@ Launcher::Launcher(QWidget* parent) : QMainWindow(parent) {
     topMenu->setObjectName("topMenu");
     topMenu->resize(1024, 79);
     topMenu->setMoveCallback(std::bind(&Launcher::onMoveWindow, this, _1));
-    topMenu->setCallback(0, std::bind(&Launcher::onMinimize, this, _1, _2));
-    topMenu->setCallback(1, std::bind(&Launcher::onExit, this, _1, _2));
-    topMenu->setCallback(2, std::bind(&Launcher::onShowGames, this, _1, _2));
-    topMenu->setCallback(3, std::bind(&Launcher::onShowNotice, this, _1, _2));
-    topMenu->setCallback(4, std::bind(&Launcher::onShowCharge, this, _1, _2));
-    topMenu->setCallback(5, std::bind(&Launcher::onShowInfo, this, _1, _2));
+    topMenu->setCallback(TopMenuLayout::EventMinimize,
+                         std::bind(&Launcher::onMinimize, this, _1, _2));
+    topMenu->setCallback(TopMenuLayout::EventClose, std::bind(&Launcher::onExit, this, _1, _2));
+    topMenu->setCallback(TopMenuLayout::EventGamesTab,
+                         std::bind(&Launcher::onShowGames, this, _1, _2));
+    topMenu->setCallback(TopMenuLayout::EventNoticeTab,
+                         std::bind(&Launcher::onShowNotice, this, _1, _2));
+    topMenu->setCallback(TopMenuLayout::EventChargeTab,
+                         std::bind(&Launcher::onShowCharge, this, _1, _2));
+    topMenu->setCallback(TopMenuLayout::EventInfoTab,
+                         std::bind(&Launcher::onShowInfo, this, _1, _2));
 
     gameView = new GameView(this);
     gameView->setObjectName("gameView");
     gameView->resize(1024, 611);
     gameView->move(0, 79);
     gameView->show();
-    gameView->setCallback(0, std::bind(&Launcher::startPoker, this, _1, _2));
-    gameView->setCallback(1, std::bind(&Launcher::startMatgo, this, _1, _2));
-    gameView->setCallback(2, std::bind(&Launcher::startHongsip, this, _1, _2));
-    gameView->setCallback(3, std::bind(&Launcher::startMajong, this, _1, _2));
+    gameView->setCallback(games::Poker, std::bind(&Launcher::startPoker, this, _1, _2));
+    gameView->setCallback(games::Matgo, std::bind(&Launcher::startMatgo, this, _1, _2));
+    gameView->setCallback(games::Hongsip, std::bind(&Launcher::startHongsip, this, _1, _2));
+    gameView->setCallback(games::Majong, std::bind(&Launcher::startMajong, this, _1, _2));
 
     noticeView = new NoticeView(this);
     payView = new PayView(this);
@@ -171,9 +165,11 @@ Launcher::Launcher(QWidget* parent) : QMainWindow(parent) {
     bottomMenu->setObjectName("bottomMenu");
     bottomMenu->resize(1024, 78);
     bottomMenu->move(0, 690);
-    bottomMenu->setCallback(1, std::bind(&Launcher::onExit, this, _1, _2));
-    bottomMenu->setCallback(0, std::bind(&Launcher::onRefresh, this, _1, _2));
-    bottomMenu->setCallback(2, std::bind(&Launcher::onFreeCoin, this, _1, _2));
+    bottomMenu->setCallback(BottomMenu::EventExit, std::bind(&Launcher::onExit, this, _1, _2));
+    bottomMenu->setCallback(BottomMenu::EventRefresh,
+                            std::bind(&Launcher::onRefresh, this, _1, _2));
+    bottomMenu->setCallback(BottomMenu::EventFreeCoin,
+                            std::bind(&Launcher::onFreeCoin, this, _1, _2));
 
     downloadView = new FtpDownloadView(this);
     downloadView->setObjectName("downloadView");
@@ -186,10 +182,11 @@ Launcher::Launcher(QWidget* parent) : QMainWindow(parent) {
     loginView->setObjectName("loginView");
     loginView->resize(569, 220);
     loginView->show();
-    loginView->setCallback(0, std::bind(&Launcher::onLogin, this, _1, _2));
-    loginView->setCallback(1, std::bind(&Launcher::onRegist, this, _1, _2));
-    loginView->setCallback(2, std::bind(&Launcher::onSaveLogin, this, _1, _2));
-    loginView->setCallback(3, std::bind(&Launcher::onExit, this, _1, _2));
+    loginView->setCallback(LoginView::EventLogin, std::bind(&Launcher::onLogin, this, _1, _2));
+    loginView->setCallback(LoginView::EventJoin, std::bind(&Launcher::onRegist, this, _1, _2));
+    loginView->setCallback(LoginView::EventRemember,
+                           std::bind(&Launcher::onSaveLogin, this, _1, _2));
+    loginView->setCallback(LoginView::EventClosed, std::bind(&Launcher::onExit, this, _1, _2));
 
     // Only the login dialog reacts until a login succeeds.
     topMenu->setActive(false);
@@ -238,6 +235,11 @@ Launcher::~Launcher() {
     delete request;
 }
 
+QString& Launcher::serverVersion(int game) {
+    QString* versions[games::Count] = {&pokerVer, &matgoVer, &hongsipVer, &majakVer};
+    return *versions[games::isGame(game) ? game : games::Poker];
+}
+
 void Launcher::processStart() {
     versionBeforeUpdate = PendingVersion(); // the updated game runs: its version stands
 }
@@ -248,12 +250,12 @@ void Launcher::processFinished(int exitCode) {
     const int game = gameView->currentGame;
     qInfo() << "The game ended with exit code" << exitCode
             << (process->exitStatus() == QProcess::NormalExit ? "" : "(crashed or killed)");
-    if (exitCode == 1 && process->exitStatus() == QProcess::NormalExit && game >= 0 && game < 4) {
-        const QString* versions[4] = {&pokerVer, &matgoVer, &hongsipVer, &majakVer};
-        utility::SaveData::getInstance()->setVersion(kGames[game].versionKey, *versions[game]);
+    if (exitCode == 1 && process->exitStatus() == QProcess::NormalExit && games::isGame(game)) {
+        utility::SaveData::getInstance()->setVersion(games::info(game).versionKey,
+                                                     serverVersion(game));
     }
     setControlsActive(true);
-    gameView->currentGame = 4;
+    gameView->currentGame = games::None;
 }
 
 void Launcher::update() {
@@ -302,10 +304,9 @@ void Launcher::applyLogin(const QJsonObject& reply) {
     matgoVer = versions.value("matgoVer").toString();
 
     const QJsonObject counts = reply.value("connUserInfo").toObject();
-    gameView->setConnCount(0, counts.value("pokerConnCnt").toString());
-    gameView->setConnCount(2, counts.value("hongsipConnCnt").toString());
-    gameView->setConnCount(1, counts.value("matgoConnCnt").toString());
-    gameView->setConnCount(3, counts.value("majakConnCnt").toString());
+    for (int game = 0; game < games::Count; ++game) {
+        gameView->setConnCount(game, counts.value(games::info(game).countKey).toString());
+    }
 
     const QJsonObject user = reply.value("userInfo").toObject();
     bottomMenu->setNick(user.value("nick").toString());
@@ -335,58 +336,58 @@ void Launcher::setControlsActive(bool active) {
 }
 
 void Launcher::onMinimize(QPushButton*, int state) {
-    if (state == 1) {
+    if (state == ButtonPressed) {
         showMinimized();
     }
 }
 
 void Launcher::onExit(QPushButton*, int state) {
-    if (state == 1) {
+    if (state == ButtonPressed) {
         close();
     }
 }
 
 void Launcher::onShowGames(QPushButton*, int state) {
-    if (state != 1 || currentPage == 0) {
+    if (state != ButtonPressed || currentPage == GamesPage) {
         return;
     }
     hideAllPages();
     gameView->show();
-    currentPage = 0;
+    currentPage = GamesPage;
 }
 
 void Launcher::onShowNotice(QPushButton*, int state) {
-    if (state != 1 || currentPage == 1) {
+    if (state != ButtonPressed || currentPage == NoticePage) {
         return;
     }
     hideAllPages();
     noticeView->show();
     noticeView->loadPage();
-    currentPage = 1;
+    currentPage = NoticePage;
 }
 
 void Launcher::onShowInfo(QPushButton*, int state) {
-    if (state != 1 || currentPage == 3) {
+    if (state != ButtonPressed || currentPage == InfoPage) {
         return;
     }
     hideAllPages();
     infoView->show();
     infoView->loadPage();
-    currentPage = 3;
+    currentPage = InfoPage;
 }
 
 void Launcher::onRefresh(QPushButton*, int state) {
-    if (state != 1) {
+    if (state != ButtonPressed) {
         return;
     }
     switch (currentPage) {
-    case 1:
+    case NoticePage:
         noticeView->reload();
         break;
-    case 2:
+    case ChargePage:
         payView->reload();
         break;
-    case 3:
+    case InfoPage:
         infoView->reload();
         break;
     default:
@@ -418,7 +419,7 @@ void Launcher::onMoveWindow(const QPoint& offset) {
 }
 
 void Launcher::onShowCharge(QPushButton*, int state) {
-    if (state != 1 || currentPage == 2) {
+    if (state != ButtonPressed || currentPage == ChargePage) {
         return;
     }
     loginId = loginView->userId();
@@ -433,15 +434,15 @@ void Launcher::onShowCharge(QPushButton*, int state) {
     payView->show();
     // Recorded at once, so that another tab pressed during the wait switches away; after
     // the wait the payment page stays current only if it is still the page shown.
-    currentPage = 2;
+    currentPage = ChargePage;
     payView->postPage(QUrl(webAddress() + "/charge/cash"), form);
     if (!payView->isHidden()) {
-        currentPage = 2;
+        currentPage = ChargePage;
     }
 }
 
 void Launcher::onFreeCoin(QPushButton*, int state) {
-    if (state != 1) {
+    if (state != ButtonPressed) {
         return;
     }
     if (busy > 0) {
@@ -464,7 +465,7 @@ void Launcher::freeCoin() {
 }
 
 void Launcher::onLogin(QPushButton*, int state) {
-    if (state != 1) {
+    if (state != ButtonPressed) {
         return;
     }
     loginView->hide();
@@ -484,7 +485,7 @@ void Launcher::onLogin(QPushButton*, int state) {
 }
 
 void Launcher::onRegist(QPushButton*, int state) {
-    if (state == 1) {
+    if (state == ButtonPressed) {
         QDesktopServices::openUrl(QUrl(webAddress() + "/member/regist"));
     }
 }
@@ -495,45 +496,46 @@ void Launcher::onRegist(QPushButton*, int state) {
 // ticked before anything is typed, or with an id that is still wrong.
 void Launcher::onSaveLogin(QPushButton* button, int state) {
     auto* toggle = qobject_cast<ZVButtonToggle*>(button);
-    if (toggle == nullptr || (state != 0 && state != 1)) {
+    if (toggle == nullptr || (state != ButtonReleased && state != ButtonPressed)) {
         return;
     }
     utility::SaveData::getInstance()->setIsSave(toggle->isOn());
 }
 
 void Launcher::startPoker(QPushButton*, int state) {
-    if (state == 1) {
-        startGame(0);
+    if (state == ButtonPressed) {
+        startGame(games::Poker);
     }
 }
 
 void Launcher::startMatgo(QPushButton*, int state) {
-    if (state == 1) {
-        startGame(1);
+    if (state == ButtonPressed) {
+        startGame(games::Matgo);
     }
 }
 
 void Launcher::startHongsip(QPushButton*, int state) {
-    if (state == 1) {
-        startGame(2);
+    if (state == ButtonPressed) {
+        startGame(games::Hongsip);
     }
 }
 
 void Launcher::startMajong(QPushButton*, int state) {
-    if (state == 1) {
-        startGame(3);
+    if (state == ButtonPressed) {
+        startGame(games::Majong);
     }
 }
 
 void Launcher::startGame(int game) {
     setControlsActive(false);
     gameView->currentGame = game;
-    const QString* versions[4] = {&pokerVer, &matgoVer, &hongsipVer, &majakVer};
-    const QString installed = utility::SaveData::getInstance()->getVersion(kGames[game].versionKey);
-    const int newer = compareVersion(installed, *versions[game]);
-    const QString folder = kGames[game].folder;
+    const QString installed =
+        utility::SaveData::getInstance()->getVersion(games::info(game).versionKey);
+    const int newer = compareVersion(installed, serverVersion(game));
+    const QString folder = games::info(game).folder;
     const bool behind = newer == 1 || newer == 2;
-    const bool missing = GameProgram::locate(gameFolder(folder), kGames[game].program).isEmpty();
+    const bool missing =
+        GameProgram::locate(gameFolder(folder), games::info(game).program).isEmpty();
     if ((behind || missing) && !GameProgram::canWriteFolder(gameFolder(folder))) {
         qWarning().noquote() << "The game cannot be installed: its folder"
                              << QFileInfo(gameFolder(folder)).absoluteFilePath()
@@ -555,14 +557,14 @@ void Launcher::startGame(int game) {
         downloadView->start(game);
         return;
     }
-    launch(folder, kGames[game].program);
+    launch(folder, games::info(game).program);
 }
 
 void Launcher::onDownloadFinished(const std::string& name) {
     if (name.empty()) {
         downloadView->hide();
         setControlsActive(true);
-        gameView->currentGame = 4;
+        gameView->currentGame = games::None;
         if (downloadView->wasCancelled()) {
             return; // the player stopped it: nothing to tell them
         }
@@ -571,11 +573,10 @@ void Launcher::onDownloadFinished(const std::string& name) {
         return;
     }
     const int game = gameView->currentGame;
-    if (game >= 0 && game < 4) {
-        const QString* versions[4] = {&pokerVer, &matgoVer, &hongsipVer, &majakVer};
+    if (games::isGame(game)) {
         utility::SaveData* saved = utility::SaveData::getInstance();
-        versionBeforeUpdate = {game, saved->getVersion(kGames[game].versionKey)};
-        saved->setVersion(kGames[game].versionKey, *versions[game]);
+        versionBeforeUpdate = {game, saved->getVersion(games::info(game).versionKey)};
+        saved->setVersion(games::info(game).versionKey, serverVersion(game));
     }
     utility::SaveData::getInstance()->save();
     downloadView->hide();
@@ -584,9 +585,9 @@ void Launcher::onDownloadFinished(const std::string& name) {
     // count; here the program the direct start uses must win over a stale file whose
     // name differs from it in case alone.
     QString program = folder + ".exe";
-    if (game >= 0 && game < 4 &&
-        program.compare(QLatin1String(kGames[game].program), Qt::CaseInsensitive) == 0) {
-        program = kGames[game].program;
+    if (games::isGame(game) &&
+        program.compare(QLatin1String(games::info(game).program), Qt::CaseInsensitive) == 0) {
+        program = games::info(game).program;
     }
     launch(folder, program);
 }
@@ -625,16 +626,16 @@ void Launcher::launch(const QString& folder, const QString& program) {
 
 void Launcher::launchFailed() {
     const int game = versionBeforeUpdate.game;
-    if (game >= 0 && game < 4) {
+    if (games::isGame(game)) {
         qDebug() << "the updated game did not start: its version goes back to"
                  << versionBeforeUpdate.version;
         utility::SaveData* saved = utility::SaveData::getInstance();
-        saved->setVersion(kGames[game].versionKey, versionBeforeUpdate.version);
+        saved->setVersion(games::info(game).versionKey, versionBeforeUpdate.version);
         saved->save();
         versionBeforeUpdate = PendingVersion();
     }
     setControlsActive(true);
-    gameView->currentGame = 4;
+    gameView->currentGame = games::None;
     BusyScope scope(*this);
     MessageDialog::show(message(204));
 }

@@ -7,6 +7,8 @@
 #include <QMainWindow>
 #include <QString>
 
+#include "utility/GameTable.h"
+
 class BottomMenu;
 class FtpDownloadView;
 class GameView;
@@ -63,6 +65,16 @@ private:
     // Counts an open request or message box of the window for as long as it lives.
     class BusyScope;
 
+    // The pages by index of `pages`; the top bar's tabs show them in this order.
+    enum Page : int {
+        GamesPage = 0,
+        NoticePage = 1,
+        ChargePage = 2,
+        InfoPage = 3,
+    };
+
+    // The version the service announced for a game.
+    QString& serverVersion(int game);
     bool requestLogin();
     void freeCoin();
     // Sends a refresh or free-coin press that came while the window was busy.
@@ -108,7 +120,7 @@ private:
     FtpDownloadView* downloadView = nullptr;
     utility::RequestJson* request = nullptr;
     std::vector<QWidget*> pages;
-    int currentPage = 0;
+    int currentPage = GamesPage;
     QString pokerVer;
     QString hongsipVer;
     QString majakVer;
@@ -118,9 +130,9 @@ private:
     bool loggedIn = false;
     // The version a game had before the update that just recorded a new one, kept until
     // the game has started: a game that cannot start gets it back, so the next press
-    // offers the update again. game is 4 when nothing is pending.
+    // offers the update again. game is games::None when nothing is pending.
     struct PendingVersion {
-        int game = 4;
+        int game = games::None;
         QString version;
     } versionBeforeUpdate;
     // Requests and message boxes of the window that are still open. The refresh is

@@ -15,6 +15,7 @@
 #include "app/SmoothPictureStyle.h"
 #include "app/WakeUpListener.h"
 #include "archive/ResourceArchive.h"
+#include "archive/RunTree.h"
 #include "utility/SaveData.h"
 #include "utility/XmlMsgParser.h"
 #include "utility/XmlServerParser.h"
@@ -61,7 +62,7 @@ int main(int argc, char** argv) {
     QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
     QApplication::setStyle(new SmoothPictureStyle);
-    QApplication::setWindowIcon(QIcon("../../resource/icon.ico"));
+    QApplication::setWindowIcon(QIcon(runtree::iconPath));
     QApplication::setDesktopFileName("boardgame-launcher");
 
     if (std::unique_ptr<QByteArray> font{loadBytes(archiveReader, "font/simhei.ttf")}) {

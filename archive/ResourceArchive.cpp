@@ -10,6 +10,7 @@
 #include "archive/ArchiveMessages.h"
 #include "archive/Console.h"
 #include "archive/MemoryFile.h"
+#include "archive/RunTree.h"
 #include "archive/Seed.h"
 
 ResourceArchive* ResourceArchive::create(const std::string& path, const unsigned char key[16],
@@ -23,7 +24,7 @@ ResourceArchive* ResourceArchive::create(const std::string& path, const unsigned
 }
 
 ResourceArchive* ResourceArchive::openDefault() {
-    return create("../../resource/res.dat", kResourceKey, ProgressCallback());
+    return create(runtree::archivePath, kResourceKey, ProgressCallback());
 }
 
 bool ResourceArchive::open(const std::string& archivePath, const unsigned char key[16],

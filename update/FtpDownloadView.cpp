@@ -13,14 +13,14 @@
 #include <QTimer>
 
 #include "archive/ResourceArchive.h"
+#include "archive/RunTree.h"
 #include "update/FtpThread.h"
+#include "utility/GameTable.h"
 #include "utility/XmlMsgParser.h"
 
 namespace {
 
 ResourceArchive* const archiveReader = ResourceArchive::openDefault();
-
-const char* const gameFolders[] = {"Poker", "Matgo", "Hongsip", "Majong"};
 
 // A catalogue message with its figures put in, or the figures alone when the message is
 // missing or has no place for them.
@@ -144,8 +144,8 @@ void FtpDownloadView::start(int game) {
         qDebug() << "an update is still running";
         return;
     }
-    if (game >= 0 && game < 4) {
-        gameName = gameFolders[game];
+    if (games::isGame(game)) {
+        gameName = games::info(game).folder;
     }
     if (gameName.empty()) {
         qDebug() << "no game to update:" << game;
@@ -154,7 +154,7 @@ void FtpDownloadView::start(int game) {
         }
         return;
     }
-    const QString folder = QString::fromStdString("../../../" + gameName);
+    const QString folder = QString::fromStdString(runtree::gamesFolder + gameName);
     if (!QDir(folder).exists()) {
         QDir::current().mkdir(folder);
     }

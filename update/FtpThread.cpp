@@ -16,6 +16,7 @@
 #include <windows.h>
 #endif
 
+#include "archive/RunTree.h"
 #include "update/NameDecoder.h"
 #include "update/PackageInstaller.h"
 #include "utility/XmlServerParser.h"
@@ -23,7 +24,7 @@
 namespace {
 
 const std::string serverFolder = "/BoardGame/";
-const std::string localFolder = "../../../";
+const std::string localFolder = runtree::gamesFolder;
 
 // Listed names are used as path components locally: nothing that could name another
 // folder is taken.

@@ -9,7 +9,9 @@
 #include <QString>
 
 #include "archive/ResourceArchive.h"
+#include "utility/GameTable.h"
 #include "utility/XmlMsgParser.h"
+#include "widgets/ButtonSupport.h"
 #include "widgets/LauncherStyle.h"
 #include "widgets/ZVButton.h"
 
@@ -52,13 +54,9 @@ GameView::GameView(QWidget* parent) : QWidget(parent) {
     };
     ZVButton** buttons[4] = {&pokerButton, &matgoButton, &hongsipButton, &majongButton};
     for (int game = 0; game < 4; ++game) {
-        auto* button = new ZVButton(this);
-        button->setObjectName(kGames[game].name);
-        button->setImage(0, kGames[game].normal);
-        button->setImage(1, kGames[game].pressed);
-        button->setImage(2, kGames[game].hover);
-        button->showImage(0);
-        button->setCallback(handlers[game]);
+        ZVButton* button = buttonsupport::createPictureButton(
+            this, kGames[game].name, kGames[game].normal, kGames[game].pressed, kGames[game].hover,
+            handlers[game]);
         button->resize(298, 162);
         button->move(kGames[game].x, kGames[game].y);
         *buttons[game] = button;
@@ -85,7 +83,7 @@ GameView::~GameView() {
 }
 
 void GameView::setCallback(int game, ButtonCallback cb) {
-    callbacks[game] = std::move(cb);
+    callbacks.set(game, std::move(cb));
 }
 
 void GameView::setActive(bool on) {
@@ -97,7 +95,7 @@ void GameView::setActive(bool on) {
 }
 
 void GameView::setConnCount(int game, const QString& count) {
-    if (game < 0 || game > 3) {
+    if (!games::isGame(game)) {
         return;
     }
     countLabels[game]->setText(count + utility::XmlMsgParser::getInstance()->message(12));
@@ -107,24 +105,21 @@ void GameView::forward(int game, QPushButton* button, int state) {
     if (!active) {
         return;
     }
-    const ButtonCallback& callback = callbacks[game];
-    if (callback) {
-        callback(button, state);
-    }
+    callbacks.dispatch(game, button, state);
 }
 
 void GameView::onPoker(QPushButton* button, int state) {
-    forward(0, button, state);
+    forward(games::Poker, button, state);
 }
 
 void GameView::onMatgo(QPushButton* button, int state) {
-    forward(1, button, state);
+    forward(games::Matgo, button, state);
 }
 
 void GameView::onHongsip(QPushButton* button, int state) {
-    forward(2, button, state);
+    forward(games::Hongsip, button, state);
 }
 
 void GameView::onMajong(QPushButton* button, int state) {
-    forward(3, button, state);
+    forward(games::Majong, button, state);
 }

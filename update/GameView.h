@@ -1,10 +1,10 @@
 #pragma once
 
-#include <map>
-
 #include <QWidget>
 
+#include "utility/GameTable.h"
 #include "widgets/ButtonCallback.h"
+#include "widgets/CallbackTable.h"
 
 class QLabel;
 class QPushButton;
@@ -30,7 +30,7 @@ public:
     void setConnCount(int game, const QString& count);
 
     // The game the main window is updating or starting; 4 when none.
-    int currentGame = 4;
+    int currentGame = games::None;
 
 private:
     void forward(int game, QPushButton* button, int state);
@@ -46,5 +46,5 @@ private:
     ZVButton* hongsipButton = nullptr;
     ZVButton* majongButton = nullptr;
     QLabel* countLabels[4] = {};
-    std::map<int, ButtonCallback> callbacks;
+    CallbackTable callbacks;
 };

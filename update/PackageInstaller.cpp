@@ -15,12 +15,13 @@
 
 #include <unzip.h>
 
+#include "archive/RunTree.h"
 #include "update/FtpThread.h"
 #include "update/NameDecoder.h"
 
 namespace {
 
-const std::string localFolder = "../../../";
+const std::string localFolder = runtree::gamesFolder;
 constexpr int copyBufferSize = 4096;
 constexpr unsigned long utf8NameFlag = 1ul << 11;
 

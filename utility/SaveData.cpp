@@ -12,6 +12,7 @@
 #include <QXmlStreamWriter>
 
 #include "archive/ResourceArchive.h"
+#include "archive/RunTree.h"
 #include "archive/Seed.h"
 #include "utility/XmlEntityGuard.h"
 
@@ -20,7 +21,7 @@ namespace {
 // archive and is never read through it.
 ResourceArchive* const archiveReader = ResourceArchive::openDefault();
 
-const char kSavePath[] = "../../resource/app.dat";
+const char* const kSavePath = runtree::savedDataPath;
 } // namespace
 
 namespace utility {

@@ -12,6 +12,7 @@
 
 #include "archive/ResourceArchive.h"
 #include "utility/XmlMsgParser.h"
+#include "widgets/ButtonSupport.h"
 #include "widgets/LauncherStyle.h"
 #include "widgets/ZVButton.h"
 
@@ -50,18 +51,18 @@ BottomMenu::BottomMenu(QWidget* parent) : QWidget(parent) {
 
     auto* messages = utility::XmlMsgParser::getInstance();
     refreshButton = createButton("refreshButton", "main/refresh.png", "main/refresh_push.png",
-                                 "main/refreshroll.png", 0);
+                                 "main/refreshroll.png", EventRefresh);
     refreshButton->resize(34, 34);
     refreshButton->move(640, 40);
 
-    exitButton =
-        createButton("exitButton", "main/exit.png", "main/exitpush.png", "main/exitroll.png", 1);
+    exitButton = createButton("exitButton", "main/exit.png", "main/exitpush.png",
+                              "main/exitroll.png", EventExit);
     exitButton->resize(74, 34);
     exitButton->move(685, 40);
     exitButton->setCaption(messages->message(5));
 
     chargeButton = createButton("chargeButton", "main/charge.png", "main/chargepush.png",
-                                "main/chargeroll.png", 2);
+                                "main/chargeroll.png", EventFreeCoin);
     chargeButton->resize(222, 34);
     chargeButton->move(768, 40);
     chargeButton->setCaption(messages->message(6));
@@ -99,15 +100,9 @@ BottomMenu::~BottomMenu() {
 
 ZVButton* BottomMenu::createButton(const char* name, const char* picture, const char* pressed,
                                    const char* hover, int event) {
-    auto* button = new ZVButton(this);
-    button->setObjectName(name);
-    button->setImage(0, picture);
-    button->setImage(1, pressed);
-    button->setImage(2, hover);
-    button->showImage(0);
-    button->setCallback(
+    return buttonsupport::createPictureButton(
+        this, name, picture, pressed, hover,
         [this, event](QPushButton* sender, int state) { onButton(event, sender, state); });
-    return button;
 }
 
 QLabel* BottomMenu::createText(const char* name, const QString& family, const QRect& geometry,
@@ -127,7 +122,7 @@ QLabel* BottomMenu::createText(const char* name, const QString& family, const QR
 }
 
 void BottomMenu::setCallback(int event, ButtonCallback cb) {
-    callbacks[event] = std::move(cb);
+    callbacks.set(event, std::move(cb));
 }
 
 void BottomMenu::setActive(bool on) {
@@ -167,8 +162,5 @@ void BottomMenu::onButton(int event, QPushButton* button, int state) {
     if (!active) {
         return;
     }
-    const auto found = callbacks.find(event);
-    if (found != callbacks.end() && found->second) {
-        found->second(button, state);
-    }
+    callbacks.dispatch(event, button, state);
 }

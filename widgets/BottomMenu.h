@@ -1,10 +1,9 @@
 #pragma once
 
-#include <map>
-
 #include <QWidget>
 
 #include "widgets/ButtonCallback.h"
+#include "widgets/CallbackTable.h"
 
 class QLabel;
 class QPushButton;
@@ -19,6 +18,13 @@ class BottomMenu : public QWidget {
     Q_OBJECT
 
 public:
+    // Event numbers of the bar.
+    enum Event : int {
+        EventRefresh = 0,
+        EventExit = 1,
+        EventFreeCoin = 2,
+    };
+
     explicit BottomMenu(QWidget* parent);
     ~BottomMenu() override;
 
@@ -52,5 +58,5 @@ private:
     QLabel* coinLabel = nullptr;
     QLabel* tickerFrame = nullptr;
     QLabel* tickerLabel = nullptr;
-    std::map<int, ButtonCallback> callbacks;
+    CallbackTable callbacks;
 };

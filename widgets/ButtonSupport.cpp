@@ -1,5 +1,7 @@
 #include "widgets/ButtonSupport.h"
 
+#include <utility>
+
 #include <QIcon>
 #include <QLabel>
 #include <QPixmap>
@@ -7,6 +9,7 @@
 
 #include "archive/ResourceArchive.h"
 #include "widgets/LauncherStyle.h"
+#include "widgets/ZVButton.h"
 
 namespace {
 // The buttons' own archive reader, opened before main runs.
@@ -34,6 +37,18 @@ QLabel* createCaption(QPushButton* button) {
 void setCaptionText(QPushButton* button, QLabel* caption, const QString& text) {
     caption->setGeometry(0, 0, button->width(), button->height());
     caption->setText(text);
+}
+
+ZVButton* createPictureButton(QWidget* parent, const char* name, const QString& released,
+                              const QString& pressed, const QString& entered, ButtonCallback cb) {
+    auto* button = new ZVButton(parent);
+    button->setObjectName(name);
+    button->setImage(ButtonReleased, released);
+    button->setImage(ButtonPressed, pressed);
+    button->setImage(ButtonEntered, entered);
+    button->showImage(ButtonReleased);
+    button->setCallback(std::move(cb));
+    return button;
 }
 
 } // namespace buttonsupport

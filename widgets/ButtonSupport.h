@@ -3,8 +3,12 @@
 #include <QMap>
 #include <QString>
 
+#include "widgets/ButtonCallback.h"
+
 class QLabel;
 class QPushButton;
+class QWidget;
+class ZVButton;
 
 // What the three picture buttons share: their archive reader, the picture shown for a
 // state code and the caption laid over the picture.
@@ -21,5 +25,10 @@ QLabel* createCaption(QPushButton* button);
 
 // Spreads the caption over the button's current size and sets its text.
 void setCaptionText(QPushButton* button, QLabel* caption, const QString& text);
+
+// A plain picture button as every bar builds it: named, with its pictures for the
+// released, pressed and entered states, showing the first, reporting to `cb`.
+ZVButton* createPictureButton(QWidget* parent, const char* name, const QString& released,
+                              const QString& pressed, const QString& entered, ButtonCallback cb);
 
 } // namespace buttonsupport

@@ -14,6 +14,7 @@
 #include "archive/ResourceArchive.h"
 #include "utility/SaveData.h"
 #include "utility/XmlMsgParser.h"
+#include "widgets/ButtonSupport.h"
 #include "widgets/LauncherStyle.h"
 #include "widgets/ZVButton.h"
 #include "widgets/ZVButtonToggle.h"
@@ -62,34 +63,27 @@ LoginView::LoginView(QWidget* parent) : QDialog(parent, Qt::WindowCloseButtonHin
     passwordEdit->setGeometry(150, 115, 230, 30);
     passwordEdit->setEchoMode(QLineEdit::Password);
 
-    loginButton = new ZVButton(this);
-    loginButton->setObjectName("loginButton");
-    loginButton->setImage(0, "login/login.png");
-    loginButton->setImage(1, "login/login_push.png");
-    loginButton->setImage(2, "login/login_roll.png");
-    loginButton->showImage(0);
-    loginButton->setCallback([this](QPushButton* button, int state) { onLogin(button, state); });
+    loginButton = buttonsupport::createPictureButton(
+        this, "loginButton", "login/login.png", "login/login_push.png", "login/login_roll.png",
+        [this](QPushButton* button, int state) { onLogin(button, state); });
     loginButton->resize(139, 73);
     loginButton->move(405, 69);
     loginButton->setCaption(messages->message(7));
 
-    joinButton = new ZVButton(this);
-    joinButton->setObjectName("joinButton");
-    joinButton->setImage(0, "login/join.png");
-    joinButton->setImage(1, "login/join_push.png");
-    joinButton->setImage(2, "login/join_roll.png");
-    joinButton->showImage(0);
-    joinButton->setCallback([this](QPushButton* button, int state) { report(1, button, state); });
+    joinButton = buttonsupport::createPictureButton(
+        this, "joinButton", "login/join.png", "login/join_push.png", "login/join_roll.png",
+        [this](QPushButton* button, int state) { report(EventJoin, button, state); });
     joinButton->resize(139, 34);
     joinButton->move(405, 155);
     joinButton->setCaption(messages->message(8));
 
     saveBox = new ZVButtonToggle(this);
     saveBox->setObjectName("saveBox");
-    saveBox->setImage(0, "login/check.png");
-    saveBox->setImage(1, "login/checkin.png");
+    saveBox->setImage(ButtonReleased, "login/check.png");
+    saveBox->setImage(ButtonPressed, "login/checkin.png");
     saveBox->setOn(false);
-    saveBox->setCallback([this](QPushButton* button, int state) { report(2, button, state); });
+    saveBox->setCallback(
+        [this](QPushButton* button, int state) { report(EventRemember, button, state); });
     saveBox->resize(40, 32);
     saveBox->move(70, 155);
 
@@ -123,7 +117,7 @@ QLabel* LoginView::createCaption(const char* name, const QString& family, const 
 }
 
 void LoginView::setCallback(int event, ButtonCallback cb) {
-    callbacks[event] = std::move(cb);
+    callbacks.set(event, std::move(cb));
 }
 
 QString LoginView::userId() const {
@@ -135,18 +129,15 @@ QString LoginView::password() const {
 }
 
 void LoginView::report(int event, QPushButton* button, int state) {
-    const auto found = callbacks.find(event);
-    if (found != callbacks.end() && found->second) {
-        found->second(button, state);
-    }
+    callbacks.dispatch(event, button, state);
 }
 
 void LoginView::onLogin(QPushButton* button, int state) {
     // A remembered login is on disk before the owner starts the exchange.
-    if (state == 1 && saveBox->isOn()) {
+    if (state == ButtonPressed && saveBox->isOn()) {
         utility::SaveData::getInstance()->save();
     }
-    report(0, button, state);
+    report(EventLogin, button, state);
 }
 
 void LoginView::onIdChosen(const QString& id) {
@@ -161,7 +152,7 @@ void LoginView::onIdChosen(const QString& id) {
 
 void LoginView::closeEvent(QCloseEvent* event) {
     QDialog::closeEvent(event);
-    report(3, nullptr, 1);
+    report(EventClosed, nullptr, ButtonPressed);
 }
 
 void LoginView::keyPressEvent(QKeyEvent* event) {

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <map>
-
 #include <QDialog>
 #include <QString>
 
 #include "widgets/ButtonCallback.h"
+#include "widgets/CallbackTable.h"
 
 class QCloseEvent;
 class QComboBox;
@@ -22,6 +21,14 @@ class LoginView : public QDialog {
     Q_OBJECT
 
 public:
+    // Event numbers of the dialog.
+    enum Event : int {
+        EventLogin = 0,
+        EventJoin = 1,
+        EventRemember = 2,
+        EventClosed = 3,
+    };
+
     explicit LoginView(QWidget* parent);
     ~LoginView() override;
 
@@ -51,5 +58,5 @@ private:
     ZVButton* loginButton = nullptr;
     ZVButton* joinButton = nullptr;
     ZVButtonToggle* saveBox = nullptr;
-    std::map<int, ButtonCallback> callbacks;
+    CallbackTable callbacks;
 };

@@ -29,30 +29,30 @@ TopMenuLayout::TopMenuLayout(QWidget* parent) : QWidget(parent) {
 
     minimizeButton = new ZVButton(this);
     minimizeButton->setObjectName("minimizeButton");
-    for (int state = 0; state < 3; ++state) {
+    for (int state : {ButtonReleased, ButtonPressed, ButtonEntered}) {
         minimizeButton->setImage(state, "main/min.png");
     }
-    minimizeButton->showImage(0);
+    minimizeButton->showImage(ButtonReleased);
     minimizeButton->setCallback(
-        [this](QPushButton* button, int state) { onButton(0, button, state); });
+        [this](QPushButton* button, int state) { onButton(EventMinimize, button, state); });
     minimizeButton->resize(24, 25);
     minimizeButton->move(960, 6);
 
     closeButton = new ZVButton(this);
     closeButton->setObjectName("closeButton");
-    for (int state = 0; state < 3; ++state) {
+    for (int state : {ButtonReleased, ButtonPressed, ButtonEntered}) {
         closeButton->setImage(state, "main/exitsmall.png");
     }
-    closeButton->showImage(0);
+    closeButton->showImage(ButtonReleased);
     closeButton->setCallback(
-        [this](QPushButton* button, int state) { onButton(1, button, state); });
+        [this](QPushButton* button, int state) { onButton(EventClose, button, state); });
     closeButton->resize(24, 25);
     closeButton->move(990, 6);
 
-    tab1 = createTab("tab1", true, 0, 1, 2);
-    tab2 = createTab("tab2", false, 256, 2, 3);
-    tab3 = createTab("tab3", false, 512, 3, 4);
-    tab4 = createTab("tab4", false, 768, 4, 5);
+    tab1 = createTab("tab1", true, 0, 1, EventGamesTab);
+    tab2 = createTab("tab2", false, 256, 2, EventNoticeTab);
+    tab3 = createTab("tab3", false, 512, 3, EventChargeTab);
+    tab4 = createTab("tab4", false, 768, 4, EventInfoTab);
     tabList << tab1 << tab2 << tab3 << tab4;
 
     const QPixmap divide = loadPixmap(archiveReader, "main/divide.png");
@@ -68,8 +68,8 @@ TopMenuLayout::~TopMenuLayout() {
 ZVButtonTab* TopMenuLayout::createTab(const char* name, bool on, int x, int caption, int event) {
     auto* tab = new ZVButtonTab(this);
     tab->setObjectName(name);
-    tab->setImage(0, "main/menu.png");
-    tab->setImage(1, "main/menupush.png");
+    tab->setImage(ButtonReleased, "main/menu.png");
+    tab->setImage(ButtonPressed, "main/menupush.png");
     tab->setOn(on);
     tab->setCallback(
         [this, event](QPushButton* button, int state) { onTab(event, button, state); });
@@ -90,7 +90,7 @@ QLabel* TopMenuLayout::createDivider(const char* name, const QPixmap& picture, i
 }
 
 void TopMenuLayout::setCallback(int event, ButtonCallback cb) {
-    callbacks[event] = std::move(cb);
+    callbacks.set(event, std::move(cb));
 }
 
 void TopMenuLayout::setMoveCallback(MoveCallback cb) {
@@ -110,14 +110,11 @@ void TopMenuLayout::onButton(int event, QPushButton* button, int state) {
     if (!active) {
         return;
     }
-    const auto found = callbacks.find(event);
-    if (found != callbacks.end() && found->second) {
-        found->second(button, state);
-    }
+    callbacks.dispatch(event, button, state);
 }
 
 void TopMenuLayout::onTab(int event, QPushButton* button, int state) {
-    if (!active || currentTab == event || state != 1) {
+    if (!active || currentTab == event || state != ButtonPressed) {
         return;
     }
     currentTab = event;
@@ -125,10 +122,7 @@ void TopMenuLayout::onTab(int event, QPushButton* button, int state) {
     for (ZVButtonTab* tab : tabList) {
         tab->setOn(tab == button);
     }
-    const auto found = callbacks.find(event);
-    if (found != callbacks.end() && found->second) {
-        found->second(button, 1);
-    }
+    callbacks.dispatch(event, button, ButtonPressed);
 }
 
 void TopMenuLayout::mousePressEvent(QMouseEvent* event) {

@@ -1,12 +1,12 @@
 #pragma once
 
 #include <functional>
-#include <map>
 
 #include <QList>
 #include <QWidget>
 
 #include "widgets/ButtonCallback.h"
+#include "widgets/CallbackTable.h"
 
 class QLabel;
 class QMouseEvent;
@@ -23,6 +23,16 @@ class TopMenuLayout : public QWidget {
 
 public:
     using MoveCallback = std::function<void(const QPoint&)>;
+
+    // Event numbers of the bar.
+    enum Event : int {
+        EventMinimize = 0,
+        EventClose = 1,
+        EventGamesTab = 2,
+        EventNoticeTab = 3,
+        EventChargeTab = 4,
+        EventInfoTab = 5,
+    };
 
     explicit TopMenuLayout(QWidget* parent);
     ~TopMenuLayout() override;
@@ -58,6 +68,6 @@ private:
     bool dragging = false;
     QList<ZVButtonTab*> tabList;
     MoveCallback moveCallback;
-    int currentTab = 2;
-    std::map<int, ButtonCallback> callbacks;
+    int currentTab = EventGamesTab;
+    CallbackTable callbacks;
 };

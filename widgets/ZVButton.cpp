@@ -41,9 +41,9 @@ void ZVButton::onHover() {
     if (!active) {
         return;
     }
-    showImage(2);
+    showImage(ButtonEntered);
     if (callback) {
-        callback(this, 2);
+        callback(this, ButtonEntered);
     }
 }
 
@@ -51,17 +51,17 @@ void ZVButton::onPress() {
     if (!active) {
         return;
     }
-    showImage(1);
+    showImage(ButtonPressed);
     if (callback) {
-        callback(this, 1);
+        callback(this, ButtonPressed);
     }
 }
 
 void ZVButton::onRelease() {
     // Back to normal even while inactive, so an inert button never stays lit.
-    showImage(0);
+    showImage(ButtonReleased);
     if (active && callback) {
-        callback(this, 0);
+        callback(this, ButtonReleased);
     }
 }
 

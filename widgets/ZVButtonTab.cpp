@@ -24,7 +24,7 @@ void ZVButtonTab::setImage(int state, const QString& path) {
 
 void ZVButtonTab::setOn(bool state) {
     on = state;
-    buttonsupport::showPicture(this, images, on ? 1 : 0);
+    buttonsupport::showPicture(this, images, on ? ButtonPressed : ButtonReleased);
 }
 
 void ZVButtonTab::setActive(bool state) {
@@ -44,8 +44,8 @@ void ZVButtonTab::onPress() {
         return;
     }
     on = true;
-    buttonsupport::showPicture(this, images, 1);
+    buttonsupport::showPicture(this, images, ButtonPressed);
     if (callback) {
-        callback(this, 1);
+        callback(this, ButtonPressed);
     }
 }

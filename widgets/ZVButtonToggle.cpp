@@ -24,7 +24,7 @@ void ZVButtonToggle::setImage(int state, const QString& path) {
 
 void ZVButtonToggle::setOn(bool state) {
     on = state;
-    buttonsupport::showPicture(this, images, on ? 1 : 0);
+    buttonsupport::showPicture(this, images, on ? ButtonPressed : ButtonReleased);
 }
 
 void ZVButtonToggle::setActive(bool state) {
@@ -44,7 +44,7 @@ void ZVButtonToggle::onPress() {
         return;
     }
     on = !on;
-    buttonsupport::showPicture(this, images, on ? 1 : 0);
+    buttonsupport::showPicture(this, images, on ? ButtonPressed : ButtonReleased);
     if (callback) {
         callback(this, on ? 1 : 0);
     }
