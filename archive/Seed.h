@@ -23,4 +23,6 @@ void seedDecryptBuffer(unsigned char* data, std::size_t size, const unsigned cha
 
 // Length of a text after zero padding to the next multiple of 16 (unchanged when it
 // already is one); saved files are written at this length.
-inline std::size_t seedPaddedSize(std::size_t size) { return (size + 15) / 16 * 16; }
+inline std::size_t seedPaddedSize(std::size_t size) {
+    return (size + 15) / 16 * 16;
+}

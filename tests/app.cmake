@@ -1,3 +1,11 @@
+# Start-up of the program in its run tree, under Xvfb.
+add_qt_test(TestStartup app)
+target_compile_definitions(TestStartup PRIVATE
+  LAUNCHER_PATH="$<TARGET_FILE:launcher>"
+  CMAKE_COMMAND="${CMAKE_COMMAND}"
+  BUILD_DIR="${CMAKE_BINARY_DIR}")
+add_dependencies(TestStartup launcher themeicons)
+
 add_qt_test(TestLauncherWindow app)
 add_qt_test(TestLoginExchange app)
 
@@ -18,3 +26,9 @@ target_compile_definitions(TestEndToEnd PRIVATE
   OPERATOR_TOOL_DIR="${PROJECT_SOURCE_DIR}/demo/operator")
 add_dependencies(TestEndToEnd demogames)
 add_qt_test(TestMessageDialog app)
+
+set_tests_properties(TestCompareVersion PROPERTIES LABELS unit)
+set_tests_properties(TestLauncherWindow TestMessageDialog PROPERTIES LABELS gui)
+# The program or its main window with real servers, processes and X.
+set_tests_properties(TestStartup TestLoginExchange TestGameLaunch TestEndToEnd PROPERTIES
+  LABELS e2e)

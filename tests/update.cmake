@@ -6,3 +6,10 @@ target_link_libraries(ziptestsupport PUBLIC Qt5::Core PRIVATE PkgConfig::MINIZIP
 add_qt_test(TestPackageInstaller update ziptestsupport)
 add_qt_test(TestFtpThread update ziptestsupport)
 add_qt_test(TestFtpDownloadView update ziptestsupport)
+add_qt_test(TestGameView update)
+
+set_tests_properties(TestPackageInstaller PROPERTIES LABELS unit)
+# Against a real FTP server (pyftpdlib) on loopback.
+set_tests_properties(TestFtpThread PROPERTIES LABELS net)
+set_tests_properties(TestFtpDownloadView PROPERTIES LABELS "gui;net")
+set_tests_properties(TestGameView PROPERTIES LABELS gui)

@@ -64,9 +64,9 @@ int main(int argc, char** argv) {
     auto* layout = new QVBoxLayout(&window);
     auto* title = new QLabel(QString("<h1>%1</h1>").arg(game.toHtmlEscaped()));
     title->setAlignment(Qt::AlignCenter);
-    auto* player = new QLabel(args.size() == 2
-                                  ? QString("Logged in as <b>%1</b>").arg(args[0].toHtmlEscaped())
-                                  : QString("Started with %1 arguments").arg(args.size()));
+    auto* player =
+        new QLabel(args.size() == 2 ? QString("Logged in as <b>%1</b>").arg(args[0].toHtmlEscaped())
+                                    : QString("Started with %1 arguments").arg(args.size()));
     player->setAlignment(Qt::AlignCenter);
     auto* close = new QPushButton("Leave the table");
     layout->addWidget(title);

@@ -11,3 +11,4 @@ add_test(NAME OperatorFtpServer
 set_tests_properties(OperatorService OperatorFtpServer PROPERTIES
   ENVIRONMENT "PYTHONDONTWRITEBYTECODE=1"
   TIMEOUT 300)
+set_tests_properties(OperatorService OperatorFtpServer PROPERTIES LABELS net)

@@ -1,2 +1,0 @@
-add_qt_test(TestRequestJson utility)
-add_qt_test(TestWebViews widgets)
