@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include <memory>
+
 #include <algorithm>
 #include <atomic>
 
@@ -14,6 +16,7 @@
 #include <QTimer>
 
 #include "FtpServerFixture.h"
+#include "RunTreeFixture.h"
 #include "TestSupport.h"
 #include "ZipMaker.h"
 #include "update/FtpDownloadView.h"
@@ -110,8 +113,7 @@ private:
     }
     void waitTicks(FtpDownloadView& panel, int ticks);
 
-    QTemporaryDir* tmp = nullptr;
-    QString savedCwd;
+    std::unique_ptr<testsupport::RunTreeFixture> tree;
 };
 
 namespace {
@@ -135,17 +137,12 @@ void TestFtpDownloadView::initTestCase() {
 }
 
 void TestFtpDownloadView::init() {
-    tmp = new QTemporaryDir;
-    QVERIFY(tmp->isValid());
-    QVERIFY(QDir().mkpath(tmp->path() + "/launcher/bin/release"));
-    savedCwd = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(tmp->path() + "/launcher/bin/release"));
+    tree = std::make_unique<testsupport::RunTreeFixture>();
+    QVERIFY(tree->isValid());
 }
 
 void TestFtpDownloadView::cleanup() {
-    QDir::setCurrent(savedCwd);
-    delete tmp;
-    tmp = nullptr;
+    tree.reset();
 }
 
 void TestFtpDownloadView::waitTicks(FtpDownloadView& panel, int ticks) {
@@ -479,7 +476,7 @@ void TestFtpDownloadView::startAgainFromReport() {
 void TestFtpDownloadView::realUpdateEndToEnd() {
     FtpServerFixture server;
     const QByteArray big = testsupport::randomBytes(256 << 10);
-    const QString made = tmp->path() + "/made.zip";
+    const QString made = tree->root() + "/made.zip";
     QVERIFY(testsupport::makeZip(made, {{"Poker.exe", "program"}, {"data/big.bin", big}}));
     QFile zip(made);
     QVERIFY(zip.open(QIODevice::ReadOnly));
@@ -546,7 +543,7 @@ void TestFtpDownloadView::cancel_data() {
 void TestFtpDownloadView::cancel() {
     QFETCH(int, phase);
     FtpServerFixture server;
-    const QString made = tmp->path() + "/made.zip";
+    const QString made = tree->root() + "/made.zip";
     // Zeros inflate slowly enough to cancel in the middle of the first entry.
     QVERIFY(testsupport::makeZip(
         made, {{"big.bin", QByteArray(150 << 20, '\0')}, {"after.txt", "after"}}));

@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include <memory>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -10,6 +12,7 @@
 #include <cstdio>
 
 #include "FtpServerFixture.h"
+#include "RunTreeFixture.h"
 #include "TestSupport.h"
 #include "ZipMaker.h"
 #include "update/FtpConnection.h"
@@ -49,7 +52,7 @@ const FtpNode* child(const FtpNode* node, const char* name) {
 
 // The update worker against a real FTP server on loopback (pyftpdlib). The worker writes
 // "../../../Poker" relative to the working folder, so every test works in a temporary
-// tree "<tmp>/launcher/bin/release" with the game in "<tmp>/Poker".
+// tree "<tmp>/Launcher/bin/release" with the game in "<tmp>/Poker".
 class TestFtpThread : public QObject {
     Q_OBJECT
 
@@ -92,8 +95,7 @@ private:
     QStringList treeOutsideGame() const;
     QByteArray zipBytes(const QList<testsupport::ZipEntry>& entries);
 
-    QTemporaryDir* tmp = nullptr;
-    QString savedCwd;
+    std::unique_ptr<testsupport::RunTreeFixture> tree;
 };
 
 void TestFtpThread::initTestCase() {
@@ -102,18 +104,12 @@ void TestFtpThread::initTestCase() {
 }
 
 void TestFtpThread::init() {
-    tmp = new QTemporaryDir;
-    QVERIFY(tmp->isValid());
-    QVERIFY(QDir().mkpath(tmp->path() + "/launcher/bin/release"));
-    QVERIFY(QDir().mkpath(tmp->path() + "/Poker"));
-    savedCwd = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(tmp->path() + "/launcher/bin/release"));
+    tree = std::make_unique<testsupport::RunTreeFixture>("Poker");
+    QVERIFY(tree->isValid());
 }
 
 void TestFtpThread::cleanup() {
-    QDir::setCurrent(savedCwd);
-    delete tmp;
-    tmp = nullptr;
+    tree.reset();
 }
 
 void TestFtpThread::setFtpUrl(const QByteArray& url) {
@@ -127,7 +123,7 @@ void TestFtpThread::runToEnd(FtpThread& thread, int timeoutMs) {
 }
 
 QString TestFtpThread::game(const QString& rel) const {
-    return tmp->path() + "/Poker" + (rel.isEmpty() ? QString() : "/" + rel);
+    return tree->root() + "/Poker" + (rel.isEmpty() ? QString() : "/" + rel);
 }
 
 QByteArray TestFtpThread::read(const QString& path) const {
@@ -135,11 +131,11 @@ QByteArray TestFtpThread::read(const QString& path) const {
 }
 
 QStringList TestFtpThread::treeOutsideGame() const {
-    return testsupport::pathsOutside(tmp->path(), game());
+    return testsupport::pathsOutside(tree->root(), game());
 }
 
 QByteArray TestFtpThread::zipBytes(const QList<testsupport::ZipEntry>& entries) {
-    const QString path = tmp->path() + "/made.zip";
+    const QString path = tree->root() + "/made.zip";
     QFile::remove(path);
     if (!testsupport::makeZip(path, entries)) {
         return QByteArray();
@@ -413,7 +409,7 @@ void TestFtpThread::resume() {
     QCOMPARE(second.bytesTotal.load(), expected.size() + qint64(sizeof("extra") - 1));
     QCOMPARE(second.bytesDone.load(), second.bytesTotal.load());
     // Byte for byte what a clean update gives.
-    const QString unpacked = tmp->path() + "/clean.zip";
+    const QString unpacked = tree->root() + "/clean.zip";
     QFile out(unpacked);
     QVERIFY(out.open(QIODevice::WriteOnly));
     out.write(expected);
@@ -594,7 +590,7 @@ void TestFtpThread::failedInstallKeepsPackage() {
     QCOMPARE(server.paths("RETR"), QStringList({"/BoardGame/Poker/Poker.zip"}));
     // Kept for inspection, exactly as the server holds it (no length prefix).
     QCOMPARE(read(game("Poker.zip")), package);
-    QVERIFY(!QFile::exists(tmp->path() + "/escaped.txt"));
+    QVERIFY(!QFile::exists(tree->root() + "/escaped.txt"));
     QVERIFY(!QFile::exists(game("ok.txt")));
 }
 

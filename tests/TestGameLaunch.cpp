@@ -16,6 +16,7 @@
 
 #include "FdCapture.h"
 #include "FtpServerFixture.h"
+#include "RunTreeFixture.h"
 #include "TestSupport.h"
 #include "ZipMaker.h"
 #include "app/Launcher.h"
@@ -118,7 +119,7 @@ private slots:
     void chattyGameDoesNotBlock();
 
 private:
-    QString gameDir(int game) const { return tmp->path() + '/' + kGames[game].folder; }
+    QString gameDir(int game) const { return tree->root() + '/' + kGames[game].folder; }
     QString canonicalGameDir(int game) const {
         return QFileInfo(gameDir(game)).canonicalFilePath();
     }
@@ -136,8 +137,7 @@ private:
     }
     QMap<QString, QString> versionsOnDisk() const;
 
-    QTemporaryDir* tmp = nullptr;
-    QString savedCwd;
+    std::unique_ptr<testsupport::RunTreeFixture> tree;
     QString runDir;
     std::unique_ptr<Launcher> launcher;
     QStringList shown;
@@ -168,19 +168,15 @@ void TestGameLaunch::initTestCase() {
 }
 
 void TestGameLaunch::init() {
-    tmp = new QTemporaryDir;
-    QVERIFY(tmp->isValid());
-    runDir = tmp->path() + "/Launcher/bin/release";
-    QVERIFY(QDir().mkpath(runDir));
-    QVERIFY(QDir().mkpath(tmp->path() + "/Launcher/resource"));
-    savedCwd = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(runDir));
+    tree = std::make_unique<testsupport::RunTreeFixture>();
+    QVERIFY(tree->isValid());
+    runDir = tree->workDir();
     // Nothing saved yet: every game reads "0.0".
     utility::SaveData* saved = utility::SaveData::getInstance();
     QVERIFY(!saved->load());
     saved->setIsSave(false);
     QVERIFY(saved->versions().isEmpty());
-    qputenv("STANDIN_RECORD", QFile::encodeName(tmp->path() + "/record.txt"));
+    qputenv("STANDIN_RECORD", QFile::encodeName(tree->root() + "/record.txt"));
     // Any FTP contact not set up by the test fails at once.
     setFtpUrl("ftp://u:p@127.0.0.1:9");
 
@@ -201,10 +197,8 @@ void TestGameLaunch::init() {
 void TestGameLaunch::cleanup() {
     launcher.reset();
     onMessage = nullptr;
-    QDir::setCurrent(savedCwd);
     qunsetenv("STANDIN_RECORD");
-    delete tmp;
-    tmp = nullptr;
+    tree.reset();
 }
 
 QString& TestGameLaunch::serverVersion(int game) {
@@ -232,7 +226,8 @@ void TestGameLaunch::press(int game) {
 }
 
 QStringList TestGameLaunch::records() const {
-    return QString::fromUtf8(readFile(tmp->path() + "/record.txt")).split('\n', Qt::SkipEmptyParts);
+    return QString::fromUtf8(readFile(tree->root() + "/record.txt"))
+        .split('\n', Qt::SkipEmptyParts);
 }
 
 bool TestGameLaunch::inert() {
@@ -255,7 +250,7 @@ bool TestGameLaunch::active() {
 }
 
 QMap<QString, QString> TestGameLaunch::versionsOnDisk() const {
-    return testsupport::savedVersions(tmp->path() + "/Launcher/resource/app.dat");
+    return testsupport::savedVersions(tree->root() + "/Launcher/resource/app.dat");
 }
 
 void TestGameLaunch::decision_data() {
@@ -351,7 +346,7 @@ void TestGameLaunch::decision() {
     } else {
         QCOMPARE(ftp.commands(), QStringList());
         QCOMPARE(records().first(), "old\t2\t" + canonicalGameDir(1));
-        QVERIFY(!QFile::exists(tmp->path() + "/Launcher/resource/app.dat"));
+        QVERIFY(!QFile::exists(tree->root() + "/Launcher/resource/app.dat"));
     }
     // Ended with code 1: the game is taken to be current.
     QCOMPARE(utility::SaveData::getInstance()->getVersion("matgoVer"), server);
@@ -425,7 +420,7 @@ void TestGameLaunch::exitCode() {
     QCOMPARE(utility::SaveData::getInstance()->getVersion("matgoVer"),
              QString(current ? "1.0.1" : "1.0.0"));
     // The change stays in memory until the next update writes the file.
-    QVERIFY(!QFile::exists(tmp->path() + "/Launcher/resource/app.dat"));
+    QVERIFY(!QFile::exists(tree->root() + "/Launcher/resource/app.dat"));
     QVERIFY(shown.isEmpty());
     QVERIFY(active());
 }
@@ -705,7 +700,7 @@ void TestGameLaunch::chattyGameDoesNotBlock() {
     bool ended = false;
     QByteArray out;
     QByteArray err;
-    QVERIFY(LogFile::open(tmp->path() + "/state"));
+    QVERIFY(LogFile::open(tree->root() + "/state"));
     {
         // The game's output is expected in the launcher's own; caught here so the
         // test log stays readable. No check may fail while it is caught.
@@ -719,7 +714,7 @@ void TestGameLaunch::chattyGameDoesNotBlock() {
     LogFile::close();
     QVERIFY(ended);
     // The log has the game's output and why it started, never the password.
-    const QByteArray log = readFile(tmp->path() + "/state/launcher.log");
+    const QByteArray log = readFile(tree->root() + "/state/launcher.log");
     // Found by a short piece and compared: a megabyte-long needle is slow to search for.
     for (char c : {'O', 'E'}) {
         const int start = log.indexOf(QByteArray(8, c));

@@ -14,6 +14,7 @@
 #include <QWebView>
 
 #include "HttpTestServer.h"
+#include "RunTreeFixture.h"
 #include "TestSupport.h"
 #include "app/Launcher.h"
 #include "app/MessageDialog.h"
@@ -178,12 +179,11 @@ private:
     void clickLogin();
     QString countText(int game) const;
     QString bottomText(const char* name) const;
-    QString appDat() const { return tmp->filePath("Launcher/resource/app.dat"); }
+    QString appDat() const { return (tmp->root() + "/Launcher/resource/app.dat"); }
     QByteArray savedText() const;
     QList<HttpTestServer::Request> pageRequests(const QByteArray& path) const;
 
-    std::unique_ptr<QTemporaryDir> tmp;
-    QString previousDir;
+    std::unique_ptr<testsupport::RunTreeFixture> tmp;
     std::unique_ptr<HttpTestServer> loginServer;
     std::unique_ptr<HttpTestServer> pageServer;
     HttpTestServer::Response loginResponse;
@@ -215,12 +215,8 @@ void TestLoginExchange::initTestCase() {
 
 void TestLoginExchange::init() {
     // Whatever a login writes lands in this tree's resource folder, never in the run tree.
-    tmp = std::make_unique<QTemporaryDir>();
+    tmp = std::make_unique<testsupport::RunTreeFixture>();
     QVERIFY(tmp->isValid());
-    QVERIFY(QDir(tmp->path()).mkpath("Launcher/bin/release"));
-    QVERIFY(QDir(tmp->path()).mkpath("Launcher/resource"));
-    previousDir = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(tmp->filePath("Launcher/bin/release")));
     utility::SaveData::getInstance()->setIsSave(false);
 
     boxes.clear();
@@ -253,9 +249,6 @@ void TestLoginExchange::cleanup() {
     pageServer.reset();
     // Never a real box, even after the test: nobody would close it.
     MessageDialog::setHandler([](const QString&) {});
-    if (!previousDir.isEmpty()) {
-        QDir::setCurrent(previousDir);
-    }
     tmp.reset();
 }
 

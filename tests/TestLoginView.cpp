@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include "Pictures.h"
+#include "RunTreeFixture.h"
 #include "archive/ResourceArchive.h"
 #include "utility/SaveData.h"
 #include "utility/XmlMsgParser.h"
@@ -95,32 +96,26 @@ private slots:
     void captions();
 
 private:
-    QString dataFile() const { return tree->filePath("Launcher/resource/app.dat"); }
+    QString dataFile() const { return (tree->root() + "/Launcher/resource/app.dat"); }
 
-    QString startDir;
     // Every test runs two levels below a resource folder of its own, so that nothing
     // the dialog saves can reach the run tree's app.dat.
-    std::unique_ptr<QTemporaryDir> tree;
+    std::unique_ptr<testsupport::RunTreeFixture> tree;
 };
 
 void TestLoginView::initTestCase() {
     QVERIFY(testReader() != nullptr);
     QCOMPARE(testsupport::registerShippedFont(), 0);
     QVERIFY(utility::XmlMsgParser::getInstance()->load("script/msg.xml"));
-    startDir = QDir::currentPath();
 }
 
 void TestLoginView::init() {
-    tree = std::make_unique<QTemporaryDir>();
+    tree = std::make_unique<testsupport::RunTreeFixture>();
     QVERIFY(tree->isValid());
-    QVERIFY(QDir(tree->path()).mkpath("Launcher/resource"));
-    QVERIFY(QDir(tree->path()).mkpath("Launcher/bin/release"));
-    QVERIFY(QDir::setCurrent(tree->filePath("Launcher/bin/release")));
     setSaved(false, Users());
 }
 
 void TestLoginView::cleanup() {
-    QDir::setCurrent(startDir);
     tree.reset();
 }
 

@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include <memory>
+
 #include <atomic>
 
 #include <QDir>
@@ -9,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTextCodec>
 
+#include "RunTreeFixture.h"
 #include "TestSupport.h"
 #include "ZipMaker.h"
 #include "update/PackageInstaller.h"
@@ -16,7 +19,7 @@
 using testsupport::ZipEntry;
 
 // The installer unpacks "../../../Poker/Poker.zip" relative to the working folder: every
-// test works in a temporary tree "<tmp>/launcher/bin/release" with the game in "<tmp>/Poker".
+// test works in a temporary tree "<tmp>/Launcher/bin/release" with the game in "<tmp>/Poker".
 class TestPackageInstaller : public QObject {
     Q_OBJECT
 
@@ -54,27 +57,20 @@ private:
     QByteArray read(const QString& path) const;
     QStringList treeOutsideGame() const;
 
-    QTemporaryDir* tmp = nullptr;
-    QString savedCwd;
+    std::unique_ptr<testsupport::RunTreeFixture> tree;
     std::atomic<int> total{-1};
     std::atomic<int> current{-1};
 };
 
 void TestPackageInstaller::init() {
-    tmp = new QTemporaryDir;
-    QVERIFY(tmp->isValid());
-    QVERIFY(QDir().mkpath(tmp->path() + "/launcher/bin/release"));
-    QVERIFY(QDir().mkpath(tmp->path() + "/Poker"));
-    savedCwd = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(tmp->path() + "/launcher/bin/release"));
+    tree = std::make_unique<testsupport::RunTreeFixture>("Poker");
+    QVERIFY(tree->isValid());
     total = -1;
     current = -1;
 }
 
 void TestPackageInstaller::cleanup() {
-    QDir::setCurrent(savedCwd);
-    delete tmp;
-    tmp = nullptr;
+    tree.reset();
 }
 
 bool TestPackageInstaller::install() {
@@ -83,7 +79,7 @@ bool TestPackageInstaller::install() {
 }
 
 QString TestPackageInstaller::game(const QString& rel) const {
-    return tmp->path() + "/Poker" + (rel.isEmpty() ? QString() : "/" + rel);
+    return tree->root() + "/Poker" + (rel.isEmpty() ? QString() : "/" + rel);
 }
 
 QByteArray TestPackageInstaller::read(const QString& path) const {
@@ -92,7 +88,7 @@ QByteArray TestPackageInstaller::read(const QString& path) const {
 
 // Every path below the temporary root except the game folder's contents.
 QStringList TestPackageInstaller::treeOutsideGame() const {
-    return testsupport::pathsOutside(tmp->path(), game());
+    return testsupport::pathsOutside(tree->root(), game());
 }
 
 void TestPackageInstaller::folderEntryThenFile() {
@@ -151,7 +147,7 @@ void TestPackageInstaller::leadingBytes_data() {
 void TestPackageInstaller::leadingBytes() {
     QFETCH(QByteArray, prefix);
     const QByteArray big = testsupport::randomBytes(70000);
-    const QString plain = tmp->path() + "/plain.zip";
+    const QString plain = tree->root() + "/plain.zip";
     QVERIFY(testsupport::makeZip(plain, {{"a/", ""}, {"a/big.bin", big}, {"b.txt", "bee"}}));
     QFile out(package());
     QVERIFY(out.open(QIODevice::WriteOnly));
@@ -191,7 +187,7 @@ void TestPackageInstaller::damagedEntry() {
     old.write("previous version");
     old.close();
 
-    const QString plain = tmp->path() + "/plain.zip";
+    const QString plain = tree->root() + "/plain.zip";
     ZipEntry entry{"data.bin", testsupport::randomBytes(size)};
     entry.stored = stored;
     QVERIFY(testsupport::makeZip(plain, {{"first.txt", "first"}, entry, {"last.txt", "last"}}));
@@ -347,7 +343,7 @@ void TestPackageInstaller::diskTooSmall() {
         ~Unmount() { QProcess::execute("umount", {path}); }
     } unmount{game()};
 
-    const QString plain = tmp->path() + "/big.zip";
+    const QString plain = tree->root() + "/big.zip";
     QVERIFY(testsupport::makeZip(
         plain, {{"small.txt", "small"}, {"big.bin", QByteArray(megabytes * 1024 * 1024, '\0')}}));
     QVERIFY(QFile::copy(plain, package()));
