@@ -158,5 +158,6 @@ if [ -n "$shot" ]; then
   cp "$launcher" run/Launcher/bin/release/
   cp "$build/run/Launcher/resource/icon.ico" run/Launcher/resource/
   "$repo/demo/screenshot.sh" "$shot" "$work"
+  convert "$shot" -crop 1024x768+0+0 +repage "$shot" # the window alone
 fi
 echo "worked example: every step as the guide says"
