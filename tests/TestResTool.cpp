@@ -63,6 +63,11 @@ void TestResTool::packIsReadByOthers() {
 
     const QByteArray encrypted = readFile(dir.filePath("res.dat"));
     QVERIFY(encrypted.size() > 0);
+    // The folder named relative to the working folder, as typed in a shell.
+    const QString relativeIn = QDir::current().relativeFilePath(dir.filePath("in"));
+    QVERIFY(QDir::isRelativePath(relativeIn));
+    QCOMPARE(restool({"pack", relativeIn, dir.filePath("relative.dat")}), 0);
+    QCOMPARE(readFile(dir.filePath("relative.dat")), encrypted);
     QVERIFY(encrypted.left(2) != "PK");
     writeFile(dir.filePath("plain.zip"), opensslFile(encrypted, false));
     QVERIFY(readFile(dir.filePath("plain.zip")).startsWith("PK\x03\x04"));

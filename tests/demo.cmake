@@ -12,3 +12,12 @@ set_tests_properties(OperatorService OperatorFtpServer PROPERTIES
   ENVIRONMENT "PYTHONDONTWRITEBYTECODE=1"
   TIMEOUT 300)
 set_tests_properties(OperatorService OperatorFtpServer PROPERTIES LABELS net)
+
+# The operator guide's worked example: rebrand res.dat, publish a game on a loopback FTP
+# server, update it headless and check the result (docs/operator-example.sh).
+add_test(NAME OperatorGuideExample
+  COMMAND /bin/bash ${PROJECT_SOURCE_DIR}/docs/operator-example.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(OperatorGuideExample PROPERTIES
+  ENVIRONMENT "PYTHONDONTWRITEBYTECODE=1"
+  TIMEOUT 300)
+set_tests_properties(OperatorGuideExample PROPERTIES LABELS e2e)

@@ -90,12 +90,14 @@ bool ResTool::writeFile(const QString& path, const QByteArray& data) {
 }
 
 int ResTool::pack(const QString& dir, const QString& out) {
-    const QDir root(dir);
+    // Absolute, so that the entry names come out relative to it whichever way the folder
+    // was given: a relative root would hand relative paths back unchanged.
+    const QDir root(QDir(dir).absolutePath());
     if (!root.exists()) {
         return fail(QString("no such folder: %1").arg(dir));
     }
     QStringList names;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    QDirIterator it(root.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         names << root.relativeFilePath(it.next());
     }
