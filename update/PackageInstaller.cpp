@@ -3,25 +3,41 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cstdio>
 
 #include <QDebug>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QLoggingCategory>
 #include <QStorageInfo>
 #include <QString>
 #include <QThread>
 
 #include <unzip.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include "update/FtpThread.h"
 #include "update/NameDecoder.h"
+
+// One line for every block written: off unless asked for with
+// QT_LOGGING_RULES="launcher.install.debug=true" (a 2 GB game writes tens of thousands).
+Q_LOGGING_CATEGORY(installLog, "launcher.install", QtInfoMsg)
 
 namespace {
 
 const std::string localFolder = "../../../";
-constexpr int copyBufferSize = 4096;
+// Each entry is inflated through this buffer: memory stays the same whatever the package.
+constexpr int copyBufferSize = 256 * 1024;
+// An entry is written under this suffix beside its place and renamed over it when whole.
+const char* const unfinishedSuffix = ".~new";
 constexpr unsigned long utf8NameFlag = 1ul << 11;
 
 // The entry's name as the local disk takes it: UTF-8 when flagged, else UTF-8 when valid,
@@ -134,6 +150,50 @@ bool PackageInstaller::isSafeEntryName(const std::string& name) {
         start = end + 1;
     }
     return true;
+}
+
+bool PackageInstaller::replaceFile(const QString& from, const QString& to) {
+#ifdef _WIN32
+    return MoveFileExW(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(from).utf16()),
+                       reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(to).utf16()),
+                       MOVEFILE_REPLACE_EXISTING) != 0;
+#else
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+#endif
+}
+
+bool PackageInstaller::syncFolder(const QString& folder) {
+#if defined(Q_OS_LINUX)
+    // Only the file system holding the folder, not every disk of the machine.
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) {
+        return false;
+    }
+    const bool synced = ::syncfs(fd) == 0;
+    ::close(fd);
+    return synced;
+#elif defined(_WIN32)
+    bool synced = true;
+    QDirIterator files(folder, QDir::Files | QDir::Hidden | QDir::System,
+                       QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString path = QDir::toNativeSeparators(files.next());
+        HANDLE file = CreateFileW(reinterpret_cast<const wchar_t*>(path.utf16()), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            synced = false;
+            continue;
+        }
+        synced = FlushFileBuffers(file) != 0 && synced;
+        CloseHandle(file);
+    }
+    return synced;
+#else
+    Q_UNUSED(folder);
+    ::sync();
+    return true;
+#endif
 }
 
 bool PackageInstaller::run() {
@@ -289,14 +349,24 @@ bool PackageInstaller::extractFile(void* handle, const QString& name,
         unzCloseCurrentFile(zip);
         return false;
     }
-    // Written aside and put in place only when the entry came out whole and checked.
-    QSaveFile destination(path);
-    if (!destination.open(QIODevice::WriteOnly)) {
+    // Written aside and put in place only when the entry came out whole and checked. Not
+    // flushed to the disk one by one: the caller syncs once, after the last entry.
+    const QString unfinished = path + unfinishedSuffix;
+    QFile::remove(unfinished); // left by a run that was cut off
+    QFile destination(unfinished);
+    if (!destination.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
         qDebug() << "could not open destination filen" << destination.errorString();
         unzCloseCurrentFile(zip);
         return false;
     }
-    char buffer[copyBufferSize];
+    const auto cancelWriting = [&] {
+        destination.close();
+        destination.remove();
+    };
+    if (copyBuffer.size() != copyBufferSize) {
+        copyBuffer.resize(copyBufferSize);
+    }
+    char* const buffer = copyBuffer.data();
     unsigned long long written = 0;
     // A stop request is honoured between entries (see run()): the entry being written
     // is finished, so no game file is left cut short.
@@ -304,7 +374,7 @@ bool PackageInstaller::extractFile(void* handle, const QString& name,
         const int read = unzReadCurrentFile(zip, buffer, copyBufferSize);
         if (read < 0) {
             qDebug() << "error " << read;
-            destination.cancelWriting();
+            cancelWriting();
             unzCloseCurrentFile(zip);
             return false;
         }
@@ -314,34 +384,45 @@ bool PackageInstaller::extractFile(void* handle, const QString& name,
         // Never more than the entry declares, whatever its data would inflate to.
         if (static_cast<unsigned long long>(read) > declaredSize - written) {
             qDebug() << "entry longer than it declares:" << name;
-            destination.cancelWriting();
+            cancelWriting();
             unzCloseCurrentFile(zip);
             return false;
         }
         if (destination.write(buffer, read) != read) {
             qDebug() << "could not write" << path << destination.errorString();
-            destination.cancelWriting();
+            cancelWriting();
             unzCloseCurrentFile(zip);
             return false;
         }
         written += static_cast<unsigned long long>(read);
-        qDebug() << "debug bytes written " << read << name;
+        qCDebug(installLog) << "debug bytes written " << read << name;
     }
     // The reader stops quietly where a cut-short entry's data ends, and checks the CRC
     // only of an entry read to its declared end: both are checked here.
     const int closed = unzCloseCurrentFile(zip);
     if (written != declaredSize) {
         qDebug() << "entry cut short:" << name << written << "of" << declaredSize << "bytes";
-        destination.cancelWriting();
+        cancelWriting();
         return false;
     }
     if (closed != UNZ_OK) {
         qDebug() << "error " << closed; // UNZ_CRCERROR: the data is not what was packed
-        destination.cancelWriting();
+        cancelWriting();
         return false;
     }
-    if (!destination.commit()) {
+    destination.close();
+    if (destination.error() != QFileDevice::NoError) {
         qDebug() << "could not write" << path << destination.errorString();
+        destination.remove();
+        return false;
+    }
+    // A file it replaces keeps its permissions, as a new one takes the usual ones.
+    if (QFileInfo::exists(path)) {
+        QFile::setPermissions(unfinished, QFile::permissions(path));
+    }
+    if (!replaceFile(unfinished, path)) {
+        qDebug() << "could not write" << path;
+        QFile::remove(unfinished);
         return false;
     }
     applyExecuteBits(path, versionMadeBy, externalAttributes);
