@@ -182,8 +182,7 @@ bool PackageInstaller::syncFolder(const QString& folder) {
                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
-            synced = false;
-            continue;
+            continue; // read-only: not written by this update
         }
         synced = FlushFileBuffers(file) != 0 && synced;
         CloseHandle(file);

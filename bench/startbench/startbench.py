@@ -8,6 +8,7 @@ in turn, so both see the same machine.
 Run it on an X display (run.sh provides Xvfb). Prints each run, both medians and their
 ratio; exits with 1 when the ratio is above LIMIT.
 """
+import os
 import statistics
 import subprocess
 import sys
@@ -46,7 +47,7 @@ def main():
     if len(sys.argv) < 4:
         print(__doc__)
         return 2
-    launcher, workdir, anchor = sys.argv[1], sys.argv[2], sys.argv[3]
+    launcher, workdir, anchor = (os.path.abspath(a) for a in sys.argv[1:4])
     runs = int(sys.argv[4]) if len(sys.argv) > 4 else 11
     programs = [("launcher", launcher), ("anchor", anchor)]
     # One connection for all runs: the server resets when its last client leaves.
