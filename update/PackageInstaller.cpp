@@ -85,6 +85,79 @@ bool isEmptyArchive(const QString& path) {
     return false;
 }
 
+// The package goes through a large read buffer: the reader takes it in pieces of 16 KiB
+// and seeks before each, which through the default buffer costs two system calls a piece.
+constexpr std::size_t packageBufferSize = 1024 * 1024;
+
+struct PackageFile {
+    FILE* file = nullptr;
+    std::vector<char> buffer;
+};
+
+FILE* stream(voidpf handle) {
+    return static_cast<PackageFile*>(handle)->file;
+}
+
+voidpf ZCALLBACK openPackage(voidpf, const void* name, int mode) {
+    if (name == nullptr || (mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) {
+        return nullptr;
+    }
+    auto* package = new PackageFile;
+    package->file = std::fopen(static_cast<const char*>(name), "rb");
+    if (package->file == nullptr) {
+        delete package;
+        return nullptr;
+    }
+    package->buffer.resize(packageBufferSize);
+    std::setvbuf(package->file, package->buffer.data(), _IOFBF, package->buffer.size());
+    return package;
+}
+
+uLong ZCALLBACK readPackage(voidpf, voidpf handle, void* data, uLong size) {
+    return static_cast<uLong>(std::fread(data, 1, size, stream(handle)));
+}
+
+ZPOS64_T ZCALLBACK tellPackage(voidpf, voidpf handle) {
+#ifdef _WIN32
+    return static_cast<ZPOS64_T>(_ftelli64(stream(handle)));
+#else
+    return static_cast<ZPOS64_T>(ftello(stream(handle)));
+#endif
+}
+
+long ZCALLBACK seekPackage(voidpf, voidpf handle, ZPOS64_T offset, int origin) {
+    const int whence = origin == ZLIB_FILEFUNC_SEEK_CUR   ? SEEK_CUR
+                       : origin == ZLIB_FILEFUNC_SEEK_END ? SEEK_END
+                                                          : SEEK_SET;
+#ifdef _WIN32
+    return _fseeki64(stream(handle), static_cast<__int64>(offset), whence) == 0 ? 0 : -1;
+#else
+    return fseeko(stream(handle), static_cast<off_t>(offset), whence) == 0 ? 0 : -1;
+#endif
+}
+
+int ZCALLBACK closePackage(voidpf, voidpf handle) {
+    auto* package = static_cast<PackageFile*>(handle);
+    const int result = std::fclose(package->file);
+    delete package;
+    return result;
+}
+
+int ZCALLBACK packageError(voidpf, voidpf handle) {
+    return std::ferror(stream(handle));
+}
+
+unzFile openPackageFile(const QString& path) {
+    zlib_filefunc64_def functions{};
+    functions.zopen64_file = openPackage;
+    functions.zread_file = readPackage;
+    functions.ztell64_file = tellPackage;
+    functions.zseek64_file = seekPackage;
+    functions.zclose_file = closePackage;
+    functions.zerror_file = packageError;
+    return unzOpen2_64(QFile::encodeName(path).constData(), &functions);
+}
+
 bool interrupted() {
     return QThread::currentThread()->isInterruptionRequested();
 }
@@ -203,7 +276,7 @@ bool PackageInstaller::run() {
         qDebug() << package.c_str() << ": not found";
         return true;
     }
-    unzFile zip = unzOpen64(QFile::encodeName(packagePath).constData());
+    unzFile zip = openPackageFile(packagePath);
     if (!zip && isEmptyArchive(packagePath)) {
         total = 0;
         current = 0;
