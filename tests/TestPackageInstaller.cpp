@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextCodec>
@@ -17,6 +18,17 @@
 #include "update/PackageInstaller.h"
 
 using testsupport::ZipEntry;
+
+namespace {
+QStringList& logged() {
+    static QStringList lines;
+    return lines;
+}
+
+void keepMessage(QtMsgType, const QMessageLogContext& context, const QString& text) {
+    logged() << QString("%1: %2").arg(QString::fromLatin1(context.category), text);
+}
+} // namespace
 
 // The installer unpacks "../../../Poker/Poker.zip" relative to the working folder: every
 // test works in a temporary tree "<tmp>/Launcher/bin/release" with the game in "<tmp>/Poker".
@@ -49,6 +61,10 @@ private slots:
     void overwritesAndKeeps();
     void missingPackage();
     void notAZip();
+    void blockLinesQuietByDefault_data();
+    void blockLinesQuietByDefault();
+    void syncFolder_data();
+    void syncFolder();
 
 private:
     bool install();
@@ -170,6 +186,7 @@ void TestPackageInstaller::damagedEntry_data() {
     QTest::newRow("read error") << false << 20000 << 0 << -1;
     // Stored data reads fine but does not match its checksum.
     QTest::newRow("checksum mismatch") << true << 20000 << 5000 << -1;
+    QTest::newRow("checksum mismatch after many blocks") << true << 1500000 << 1400000 << -1;
     // The reader ends quietly where the data ends and then checks no checksum.
     QTest::newRow("declares 1000 bytes, holds 100") << false << 100 << -1 << 1000;
     QTest::newRow("stored, declares more than it holds") << true << 20000 << -1 << 30000;
@@ -421,10 +438,21 @@ void TestPackageInstaller::overwritesAndKeeps() {
     other.write("player's save");
     other.close();
 
+    // The file it replaces keeps its permissions; a copy left by a cut-off run is no obstacle.
+    const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
+    QVERIFY(QFile::setPermissions(game("game.exe"), ownerOnly));
+    QFile stale(game("game.exe.~new"));
+    QVERIFY(stale.open(QIODevice::WriteOnly));
+    stale.write("half of an earlier run's copy");
+    stale.close();
+
     QVERIFY(testsupport::makeZip(package(), {{"game.exe", "new"}}));
     QVERIFY(install());
     QCOMPARE(read(game("game.exe")), QByteArray("new"));
     QCOMPARE(read(game("save.dat")), QByteArray("player's save"));
+    QCOMPARE(QFile::permissions(game("game.exe")) & 0x7077, ownerOnly); // owner, group, others
+    QCOMPARE(QDir(game()).entryList(QDir::Files | QDir::Hidden),
+             QStringList({"game.exe", "save.dat"}));
 }
 
 void TestPackageInstaller::missingPackage() {
@@ -441,6 +469,49 @@ void TestPackageInstaller::notAZip() {
     out.close();
     QVERIFY(!install());
     QCOMPARE(read(package()), junk);
+}
+
+void TestPackageInstaller::blockLinesQuietByDefault_data() {
+    QTest::addColumn<QString>("rules");
+    QTest::addColumn<bool>("logged");
+    QTest::newRow("default") << QString() << false;
+    QTest::newRow("switched on") << "launcher.install.debug=true" << true;
+}
+
+// A line for every block written would flood the log of a large game: asked for only.
+void TestPackageInstaller::blockLinesQuietByDefault() {
+    QFETCH(QString, rules);
+    QFETCH(bool, logged);
+    const QByteArray data = testsupport::randomBytes(1000000);
+    QVERIFY(testsupport::makeZip(package(), {{"big.dat", data}}));
+    QLoggingCategory::setFilterRules(rules);
+    ::logged().clear();
+    const QtMessageHandler previous = qInstallMessageHandler(keepMessage);
+    const bool ok = install();
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QString());
+    QVERIFY(ok);
+    QCOMPARE(read(game("big.dat")), data);
+    const QStringList blocks = ::logged().filter("bytes written");
+    QCOMPARE(blocks.isEmpty(), !logged);
+    for (const QString& line : blocks) {
+        QVERIFY2(line.startsWith("launcher.install: "), qPrintable(line));
+    }
+}
+
+void TestPackageInstaller::syncFolder_data() {
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("synced");
+    QTest::newRow("game folder") << "Poker" << true;
+#ifdef Q_OS_LINUX
+    QTest::newRow("no such folder") << "Matgo" << false;
+#endif
+}
+
+void TestPackageInstaller::syncFolder() {
+    QFETCH(QString, folder);
+    QFETCH(bool, synced);
+    QCOMPARE(PackageInstaller::syncFolder(tree->root() + "/" + folder), synced);
 }
 
 QTEST_GUILESS_MAIN(TestPackageInstaller)

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config clang clang-format
+  build-essential cmake pkg-config clang clang-format linux-perf
   qtbase5-dev libqt5webkit5-dev qtbase5-dev-tools
   libcurl4-openssl-dev libminizip-dev minizip zlib1g-dev
   python3-pyftpdlib python3-xlib

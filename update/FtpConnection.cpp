@@ -40,13 +40,22 @@ FtpConnection::~FtpConnection() {
 bool FtpConnection::open() {
     close();
     handle = curl_easy_init();
-    return handle != nullptr;
+    multi = curl_multi_init();
+    if (!handle || !multi) {
+        close();
+        return false;
+    }
+    return true;
 }
 
 void FtpConnection::close() {
     if (handle) {
         curl_easy_cleanup(static_cast<CURL*>(handle));
         handle = nullptr;
+    }
+    if (multi) {
+        curl_multi_cleanup(static_cast<CURLM*>(multi));
+        multi = nullptr;
     }
 }
 
@@ -183,7 +192,7 @@ bool FtpConnection::perform(const std::string& url) {
     errorBuffer[0] = '\0';
     aborted = false;
     tooLong = false;
-    const CURLcode result = curl_easy_perform(curl);
+    const auto result = static_cast<CURLcode>(run(curl));
     lastResult = result;
     target = nullptr;
     if (result != CURLE_OK || aborted || tooLong) {
@@ -195,6 +204,37 @@ bool FtpConnection::perform(const std::string& url) {
     }
     error.clear();
     return true;
+}
+
+int FtpConnection::run(void* easy) {
+    CURL* curl = static_cast<CURL*>(easy);
+    CURLM* driver = static_cast<CURLM*>(multi);
+    if (!driver) {
+        return curl_easy_perform(curl);
+    }
+    if (curl_multi_add_handle(driver, curl) != CURLM_OK) {
+        return CURLE_FAILED_INIT;
+    }
+    CURLcode result = CURLE_OK;
+    int running = 1;
+    while (running > 0) {
+        if (curl_multi_perform(driver, &running) != CURLM_OK) {
+            result = CURLE_OUT_OF_MEMORY;
+            break;
+        }
+        if (running > 0 && curl_multi_poll(driver, nullptr, 0, maxWaitMs, nullptr) != CURLM_OK) {
+            result = CURLE_OUT_OF_MEMORY;
+            break;
+        }
+    }
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(driver, &queued)) {
+        if (message->msg == CURLMSG_DONE && message->easy_handle == curl) {
+            result = message->data.result;
+        }
+    }
+    curl_multi_remove_handle(driver, curl);
+    return result;
 }
 
 std::size_t FtpConnection::append(char* data, std::size_t size, std::size_t count,

@@ -64,8 +64,16 @@ public:
 
 private:
     bool perform(const std::string& url);
+    // Runs the transfer set up on the easy handle to its end; returns its CURLcode.
+    int run(void* easy);
+
+    // Longest wait for the sockets between two steps of a transfer, in milliseconds. The
+    // library sometimes has a step left without a socket to wait on (the data connection
+    // right after a quick EPSV reply): it is then taken this soon, not a second later.
+    static constexpr int maxWaitMs = 5;
 
     void* handle = nullptr; // CURL*
+    void* multi = nullptr;  // CURLM* driving the handle; holds the connection between transfers
     FtpConnectionDelegate* delegate;
     std::string* target = nullptr;         // string the running transfer appends to
     const std::string* filePath = nullptr; // relative path of the running download

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdio>
 
 #include <QByteArray>
 #include <QDebug>
@@ -11,10 +10,6 @@
 #include <QFileInfo>
 #include <QString>
 #include <QUrl>
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 #include "archive/RunTree.h"
 #include "update/NameDecoder.h"
@@ -66,17 +61,6 @@ std::string joinPath(const std::string& relPath, const std::string& name) {
 
 QString qPath(const std::string& utf8) {
     return QString::fromUtf8(utf8.data(), int(utf8.size()));
-}
-
-// Puts a whole file in place of the old one in one step.
-bool replaceFile(const QString& from, const QString& to) {
-#ifdef _WIN32
-    return MoveFileExW(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(from).utf16()),
-                       reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(to).utf16()),
-                       MOVEFILE_REPLACE_EXISTING) != 0;
-#else
-    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
-#endif
 }
 
 QByteArray readSmallFile(const QString& path) {
@@ -172,6 +156,13 @@ void FtpThread::run() {
 
     phase = Installing;
     if (!install()) {
+        phase = Failed;
+        return;
+    }
+    // On the disk before the run reports success and the version is recorded: a crash
+    // must never leave a recorded version over files still in memory.
+    if (!PackageInstaller::syncFolder(gameFolder())) {
+        qDebug().noquote() << "update failed - could not write" << gameFolder() << "to the disk";
         phase = Failed;
         return;
     }
@@ -417,7 +408,7 @@ void FtpThread::placeTree(FtpNode* node, const std::string& localPath) {
             QFile::remove(staged); // a file with no bytes makes no local file
             continue;
         }
-        if (!replaceFile(staged, target)) {
+        if (!PackageInstaller::replaceFile(staged, target)) {
             fail(" Could not write file " + target);
             return;
         }

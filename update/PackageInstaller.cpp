@@ -3,26 +3,42 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cstdio>
 
 #include <QDebug>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QLoggingCategory>
 #include <QStorageInfo>
 #include <QString>
 #include <QThread>
 
 #include <unzip.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include "archive/RunTree.h"
 #include "update/FtpThread.h"
 #include "update/NameDecoder.h"
 
+// One line for every block written: off unless asked for with
+// QT_LOGGING_RULES="launcher.install.debug=true" (a 2 GB game writes tens of thousands).
+Q_LOGGING_CATEGORY(installLog, "launcher.install", QtInfoMsg)
+
 namespace {
 
 const std::string localFolder = runtree::gamesFolder;
-constexpr int copyBufferSize = 4096;
+// Each entry is inflated through this buffer: memory stays the same whatever the package.
+constexpr int copyBufferSize = 256 * 1024;
+// An entry is written under this suffix beside its place and renamed over it when whole.
+const char* const unfinishedSuffix = ".~new";
 constexpr unsigned long utf8NameFlag = 1ul << 11;
 
 // The entry's name as the local disk takes it: UTF-8 when flagged, else UTF-8 when valid,
@@ -68,6 +84,79 @@ bool isEmptyArchive(const QString& path) {
         }
     }
     return false;
+}
+
+// The package goes through a large read buffer: the reader takes it in pieces of 16 KiB
+// and seeks before each, which through the default buffer costs two system calls a piece.
+constexpr std::size_t packageBufferSize = 1024 * 1024;
+
+struct PackageFile {
+    FILE* file = nullptr;
+    std::vector<char> buffer;
+};
+
+FILE* stream(voidpf handle) {
+    return static_cast<PackageFile*>(handle)->file;
+}
+
+voidpf ZCALLBACK openPackage(voidpf, const void* name, int mode) {
+    if (name == nullptr || (mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) {
+        return nullptr;
+    }
+    auto* package = new PackageFile;
+    package->file = std::fopen(static_cast<const char*>(name), "rb");
+    if (package->file == nullptr) {
+        delete package;
+        return nullptr;
+    }
+    package->buffer.resize(packageBufferSize);
+    std::setvbuf(package->file, package->buffer.data(), _IOFBF, package->buffer.size());
+    return package;
+}
+
+uLong ZCALLBACK readPackage(voidpf, voidpf handle, void* data, uLong size) {
+    return static_cast<uLong>(std::fread(data, 1, size, stream(handle)));
+}
+
+ZPOS64_T ZCALLBACK tellPackage(voidpf, voidpf handle) {
+#ifdef _WIN32
+    return static_cast<ZPOS64_T>(_ftelli64(stream(handle)));
+#else
+    return static_cast<ZPOS64_T>(ftello(stream(handle)));
+#endif
+}
+
+long ZCALLBACK seekPackage(voidpf, voidpf handle, ZPOS64_T offset, int origin) {
+    const int whence = origin == ZLIB_FILEFUNC_SEEK_CUR   ? SEEK_CUR
+                       : origin == ZLIB_FILEFUNC_SEEK_END ? SEEK_END
+                                                          : SEEK_SET;
+#ifdef _WIN32
+    return _fseeki64(stream(handle), static_cast<__int64>(offset), whence) == 0 ? 0 : -1;
+#else
+    return fseeko(stream(handle), static_cast<off_t>(offset), whence) == 0 ? 0 : -1;
+#endif
+}
+
+int ZCALLBACK closePackage(voidpf, voidpf handle) {
+    auto* package = static_cast<PackageFile*>(handle);
+    const int result = std::fclose(package->file);
+    delete package;
+    return result;
+}
+
+int ZCALLBACK packageError(voidpf, voidpf handle) {
+    return std::ferror(stream(handle));
+}
+
+unzFile openPackageFile(const QString& path) {
+    zlib_filefunc64_def functions{};
+    functions.zopen64_file = openPackage;
+    functions.zread_file = readPackage;
+    functions.ztell64_file = tellPackage;
+    functions.zseek64_file = seekPackage;
+    functions.zclose_file = closePackage;
+    functions.zerror_file = packageError;
+    return unzOpen2_64(QFile::encodeName(path).constData(), &functions);
 }
 
 bool interrupted() {
@@ -137,6 +226,49 @@ bool PackageInstaller::isSafeEntryName(const std::string& name) {
     return true;
 }
 
+bool PackageInstaller::replaceFile(const QString& from, const QString& to) {
+#ifdef _WIN32
+    return MoveFileExW(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(from).utf16()),
+                       reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(to).utf16()),
+                       MOVEFILE_REPLACE_EXISTING) != 0;
+#else
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+#endif
+}
+
+bool PackageInstaller::syncFolder(const QString& folder) {
+#if defined(Q_OS_LINUX)
+    // Only the file system holding the folder, not every disk of the machine.
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) {
+        return false;
+    }
+    const bool synced = ::syncfs(fd) == 0;
+    ::close(fd);
+    return synced;
+#elif defined(_WIN32)
+    bool synced = true;
+    QDirIterator files(folder, QDir::Files | QDir::Hidden | QDir::System,
+                       QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString path = QDir::toNativeSeparators(files.next());
+        HANDLE file = CreateFileW(reinterpret_cast<const wchar_t*>(path.utf16()), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            continue; // read-only: not written by this update
+        }
+        synced = FlushFileBuffers(file) != 0 && synced;
+        CloseHandle(file);
+    }
+    return synced;
+#else
+    Q_UNUSED(folder);
+    ::sync();
+    return true;
+#endif
+}
+
 bool PackageInstaller::run() {
     const std::string package = localFolder + gameName + "/" + gameName + ".zip";
     const QString packagePath = QString::fromStdString(package);
@@ -145,7 +277,7 @@ bool PackageInstaller::run() {
         qDebug() << package.c_str() << ": not found";
         return true;
     }
-    unzFile zip = unzOpen64(QFile::encodeName(packagePath).constData());
+    unzFile zip = openPackageFile(packagePath);
     if (!zip && isEmptyArchive(packagePath)) {
         total = 0;
         current = 0;
@@ -290,14 +422,24 @@ bool PackageInstaller::extractFile(void* handle, const QString& name,
         unzCloseCurrentFile(zip);
         return false;
     }
-    // Written aside and put in place only when the entry came out whole and checked.
-    QSaveFile destination(path);
-    if (!destination.open(QIODevice::WriteOnly)) {
+    // Written aside and put in place only when the entry came out whole and checked. Not
+    // flushed to the disk one by one: the caller syncs once, after the last entry.
+    const QString unfinished = path + unfinishedSuffix;
+    QFile::remove(unfinished); // left by a run that was cut off
+    QFile destination(unfinished);
+    if (!destination.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
         qDebug() << "could not open destination filen" << destination.errorString();
         unzCloseCurrentFile(zip);
         return false;
     }
-    char buffer[copyBufferSize];
+    const auto cancelWriting = [&] {
+        destination.close();
+        destination.remove();
+    };
+    if (copyBuffer.size() != copyBufferSize) {
+        copyBuffer.resize(copyBufferSize);
+    }
+    char* const buffer = copyBuffer.data();
     unsigned long long written = 0;
     // A stop request is honoured between entries (see run()): the entry being written
     // is finished, so no game file is left cut short.
@@ -305,7 +447,7 @@ bool PackageInstaller::extractFile(void* handle, const QString& name,
         const int read = unzReadCurrentFile(zip, buffer, copyBufferSize);
         if (read < 0) {
             qDebug() << "error " << read;
-            destination.cancelWriting();
+            cancelWriting();
             unzCloseCurrentFile(zip);
             return false;
         }
@@ -315,34 +457,45 @@ bool PackageInstaller::extractFile(void* handle, const QString& name,
         // Never more than the entry declares, whatever its data would inflate to.
         if (static_cast<unsigned long long>(read) > declaredSize - written) {
             qDebug() << "entry longer than it declares:" << name;
-            destination.cancelWriting();
+            cancelWriting();
             unzCloseCurrentFile(zip);
             return false;
         }
         if (destination.write(buffer, read) != read) {
             qDebug() << "could not write" << path << destination.errorString();
-            destination.cancelWriting();
+            cancelWriting();
             unzCloseCurrentFile(zip);
             return false;
         }
         written += static_cast<unsigned long long>(read);
-        qDebug() << "debug bytes written " << read << name;
+        qCDebug(installLog) << "debug bytes written " << read << name;
     }
     // The reader stops quietly where a cut-short entry's data ends, and checks the CRC
     // only of an entry read to its declared end: both are checked here.
     const int closed = unzCloseCurrentFile(zip);
     if (written != declaredSize) {
         qDebug() << "entry cut short:" << name << written << "of" << declaredSize << "bytes";
-        destination.cancelWriting();
+        cancelWriting();
         return false;
     }
     if (closed != UNZ_OK) {
         qDebug() << "error " << closed; // UNZ_CRCERROR: the data is not what was packed
-        destination.cancelWriting();
+        cancelWriting();
         return false;
     }
-    if (!destination.commit()) {
+    destination.close();
+    if (destination.error() != QFileDevice::NoError) {
         qDebug() << "could not write" << path << destination.errorString();
+        destination.remove();
+        return false;
+    }
+    // A file it replaces keeps its permissions, as a new one takes the usual ones.
+    if (QFileInfo::exists(path)) {
+        QFile::setPermissions(unfinished, QFile::permissions(path));
+    }
+    if (!replaceFile(unfinished, path)) {
+        qDebug() << "could not write" << path;
+        QFile::remove(unfinished);
         return false;
     }
     applyExecuteBits(path, versionMadeBy, externalAttributes);

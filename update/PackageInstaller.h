@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include <QString>
 
@@ -21,6 +22,13 @@ public:
     // no ".." component (either slash counts as a separator).
     static bool isSafeEntryName(const std::string& name);
 
+    // Puts a whole file in place of another in one step (the old one, if any, is replaced).
+    static bool replaceFile(const QString& from, const QString& to);
+
+    // Writes everything below the folder that is still in memory to the disk. Entries are
+    // not synced one by one: the update syncs once, before it records the new version.
+    static bool syncFolder(const QString& folder);
+
     // Room kept free on the game folder's disk beyond what the entries declare.
     static constexpr long long spareBytes = 64LL * 1024 * 1024;
 
@@ -30,6 +38,7 @@ private:
                      unsigned long versionMadeBy, unsigned long externalAttributes);
 
     std::string gameName;
+    std::vector<char> copyBuffer; // made with the first entry, kept for the others
     std::atomic<int>& total;
     std::atomic<int>& current;
 };

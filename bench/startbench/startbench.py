@@ -1,14 +1,20 @@
-"""Start-up time of the launcher: from process start to its 1024 x 768 window being
-mapped on the X server, measured from outside with X's MapNotify events.
+"""Start-up time of the launcher against its anchor (a bare frameless 1024 x 768 Qt window
+holding three hidden web views): from process start to the 1024 x 768 window being mapped
+on the X server, measured from outside with X's MapNotify events. The two programs run
+in turn, so both see the same machine.
 
-    /usr/bin/python3 bench/startbench/startbench.py LAUNCHER WORKDIR [RUNS]
+    /usr/bin/python3 bench/startbench/startbench.py LAUNCHER WORKDIR ANCHOR [RUNS]
 
-Run it on an X display (run.sh provides Xvfb). Prints each run and the median.
+Run it on an X display (run.sh provides Xvfb). Prints each run, both medians and their
+ratio; exits with 1 when the ratio is above LIMIT.
 """
+import os
 import statistics
 import subprocess
 import sys
 import time
+
+LIMIT = 1.25
 
 from Xlib import X, display
 
@@ -38,26 +44,40 @@ def one_run(d, launcher, workdir):
 
 
 def main():
-    if len(sys.argv) < 3:
+    if len(sys.argv) < 4:
         print(__doc__)
         return 2
-    launcher, workdir = sys.argv[1], sys.argv[2]
-    runs = int(sys.argv[3]) if len(sys.argv) > 3 else 11
+    launcher, workdir, anchor = (os.path.abspath(a) for a in sys.argv[1:4])
+    runs = int(sys.argv[4]) if len(sys.argv) > 4 else 11
+    programs = [("launcher", launcher), ("anchor", anchor)]
     # One connection for all runs: the server resets when its last client leaves.
     d = display.Display()
     d.screen().root.change_attributes(event_mask=X.SubstructureNotifyMask)
     d.sync()
-    one_run(d, launcher, workdir)  # warm the file cache
-    times = []
+    for _, program in programs:
+        one_run(d, program, workdir)  # warm the file cache
+    times = {name: [] for name, _ in programs}
     for i in range(runs):
-        t = one_run(d, launcher, workdir)
-        if t is None:
-            print("run %d: no window within 20 s" % (i + 1))
-            return 1
-        times.append(t)
-        print("run %d: %.3f s" % (i + 1, t))
-    print("median start-up to first shown window: %.3f s (min %.3f, max %.3f)"
-          % (statistics.median(times), min(times), max(times)))
+        line = []
+        for name, program in programs:
+            t = one_run(d, program, workdir)
+            if t is None:
+                print("run %d: %s showed no window within 20 s" % (i + 1, name))
+                return 1
+            times[name].append(t)
+            line.append("%s %.3f s" % (name, t))
+        print("run %d: %s" % (i + 1, ", ".join(line)))
+    ours = statistics.median(times["launcher"])
+    anchor_median = statistics.median(times["anchor"])
+    ratio = ours / anchor_median
+    print("launcher median start-up: %.3f s (min %.3f, max %.3f)"
+          % (ours, min(times["launcher"]), max(times["launcher"])))
+    print("anchor median start-up:   %.3f s (min %.3f, max %.3f)"
+          % (anchor_median, min(times["anchor"]), max(times["anchor"])))
+    print("ratio: %.2f (limit %.2f)" % (ratio, LIMIT))
+    if ratio > LIMIT:
+        print("FAIL: start-up slower than %.2fx the anchor" % LIMIT)
+        return 1
     return 0
 
 
