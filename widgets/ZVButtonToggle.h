@@ -1,38 +1,15 @@
 #pragma once
 
-#include <QMap>
-#include <QPushButton>
-#include <QString>
-
-#include "widgets/ButtonCallback.h"
-
-class QLabel;
+#include "widgets/ZVTwoStateButton.h"
 
 // A check box drawn with an off (0) and an on (1) picture: a press flips it and reports
 // the new state. GUI thread; owned by its parent widget.
-class ZVButtonToggle : public QPushButton {
+class ZVButtonToggle : public ZVTwoStateButton {
     Q_OBJECT
 
 public:
     explicit ZVButtonToggle(QWidget* parent);
 
-    void setImage(int state, const QString& path);
-    // Changes the state and its picture without reporting.
-    void setOn(bool on);
-    bool isOn() const { return on; }
-    // While inactive, presses change nothing and report nothing.
-    void setActive(bool active);
-    void setCaption(const QString& text);
-    void setCallback(ButtonCallback cb);
-
-public slots:
-    void init();
-    void onPress();
-
-private:
-    bool active = true;
-    QLabel* caption = nullptr;
-    QMap<int, QString> images;
-    bool on = false;
-    ButtonCallback callback;
+protected:
+    bool pressedState(bool current) const override;
 };
