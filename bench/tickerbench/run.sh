@@ -16,5 +16,5 @@ if [ -z "${TICKERBENCH_INSIDE:-}" ]; then
 fi
 ip link set lo up
 exec xvfb-run -a -s "-screen 0 1024x768x24" /usr/bin/python3 \
-  "$root/bench/tickerbench/tickerbench.py" "$build/app/launcher" \
+  "$root/bench/tickerbench/tickerbench.py" "$build/run/Launcher/bin/release/launcher" \
   "$build/run/Launcher/bin/release" "$root/demo/operator/operator_service.py" "$seconds"
