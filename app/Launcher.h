@@ -136,4 +136,5 @@ private:
     friend class TestLoginExchange;
     friend class TestGameLaunch;
     friend class TestEndToEnd;
+    friend class FuzzLoginReply;
 };
