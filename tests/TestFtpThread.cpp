@@ -222,6 +222,7 @@ void TestFtpThread::filteringAndDepthFirst() {
                           "/BoardGame/Poker/data/sub/b.bin", "/BoardGame/Poker/readme/notes.txt"}));
     QCOMPARE(childNames(thread.tree()), QStringList({".profile", "data", "readme"}));
     QCOMPARE(child(thread.tree(), ".profile")->kind, int(FtpNode::File));
+    QVERIFY(!server.paths("CWD").contains("/BoardGame/Poker/.profile")); // never taken for a folder
     QCOMPARE(child(thread.tree(), "readme")->kind, int(FtpNode::Directory));
     QCOMPARE(read(game("data/a.bin")), QByteArray("a-bin"));
     QCOMPARE(read(game("data/sub/b.bin")), QByteArray("b-bin"));
