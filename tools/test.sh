@@ -25,7 +25,7 @@ asan)
     cmake --build "$build" -j"$(nproc)"
     # Any report fails the test that caused it; leaks too, except the suppressed ones.
     export ASAN_OPTIONS=detect_leaks=1
-    export LSAN_OPTIONS=suppressions=$root/tools/lsan.supp:print_suppressions=1
+    export LSAN_OPTIONS=suppressions=$root/tools/lsan.supp:print_suppressions=0
     export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
     ;;
 tsan)
@@ -33,7 +33,7 @@ tsan)
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLAUNCHER_TSAN=ON
     update_tests=(TestFtpThread TestPackageInstaller TestFtpDownloadView)
     cmake --build "$build" -j"$(nproc)" --target runtree "${update_tests[@]}"
-    export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+    export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tools/tsan.supp
     set -- -R "^($(IFS='|'; echo "${update_tests[*]}"))\$" "$@"
     ;;
 esac
