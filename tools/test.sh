@@ -33,7 +33,8 @@ tsan)
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLAUNCHER_TSAN=ON
     update_tests=(TestFtpThread TestPackageInstaller TestFtpDownloadView)
     cmake --build "$build" -j"$(nproc)" --target runtree "${update_tests[@]}"
-    export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tools/tsan.supp
+    # A report fails the test at its end (exit code 66), after its fixtures were stopped.
+    export TSAN_OPTIONS=second_deadlock_stack=1:suppressions=$root/tools/tsan.supp
     set -- -R "^($(IFS='|'; echo "${update_tests[*]}"))\$" "$@"
     ;;
 esac
