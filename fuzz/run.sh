@@ -29,9 +29,10 @@ for target in "${targets[@]}"; do
   # The window's web pages and fonts keep memory that LeakSanitizer cannot see held
   # (WebKit, fontconfig): leaks are left to the sanitizer run of the tests there.
   extra=()
-  [ "$target" = fuzz-loginreply ] && extra=(-detect_leaks=0)
+  leaks=1
+  if [ "$target" = fuzz-loginreply ]; then extra=(-detect_leaks=0); leaks=0; fi
   echo "== $target: $seconds s"
-  if "$out/fuzz/$target" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 \
+  if ASAN_OPTIONS=detect_leaks=$leaks "$out/fuzz/$target" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 \
        -malloc_limit_mb=512 -timeout=10 -print_final_stats=1 "${extra[@]}" \
        -artifact_prefix="$out/findings/$target-" "$corpus" "$here/corpus/$target" \
        >"$log" 2>&1; then
