@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // is in place before the first input.
     FuzzLoginReply::apply(*window, QJsonDocument::fromJson(R"({"versionInfo":{"pokerVer":"1.2"},
         "connUserInfo":{"pokerConnCnt":"1"},"userInfo":{"nick":"놀이꾼","coin":"1,500"},
-        "notices":[{"subject":"A","contents":"x"}]})").object());
+        "notices":[{"subject":"A","contents":"x"}]})")
+                                       .object());
     return 0;
 }
 
