@@ -148,4 +148,5 @@ private:
     friend class TestLoginExchange;
     friend class TestGameLaunch;
     friend class TestEndToEnd;
+    friend class FuzzLoginReply;
 };

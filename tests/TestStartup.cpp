@@ -1,3 +1,4 @@
+#include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -22,6 +23,13 @@ const QByteArray kWoken = "Another copy was started: bringing the window to the 
 // the three catalogues/saved data, the three buttons' module, the login dialog, the
 // top bar, the bottom menu, the game page and the download panel.
 constexpr int kReaders = 11;
+
+// The one-copy lock is a per-user name in the abstract socket namespace, which belongs to
+// the network namespace: a launcher of any other test run on this machine (same user)
+// would hold it, and ours would wake that one and quit. The test program takes a
+// network namespace of its own before any thread or child exists, so the launchers it
+// starts meet only each other. Without the privilege for that, the machine is shared.
+const bool kPrivateLockNames = unshare(CLONE_NEWNET) == 0;
 
 } // namespace
 
@@ -61,6 +69,9 @@ private:
 };
 
 void TestStartup::initTestCase() {
+    if (!kPrivateLockNames) {
+        qWarning("no network namespace of its own: a launcher of another run may hold the lock");
+    }
     QVERIFY2(xvfb.isRunning(), "Xvfb did not start");
     QVERIFY(QFile::exists(kLauncher));
     QCOMPARE(QFileInfo(kLauncher).absolutePath(), QFileInfo(kWorkDir).absoluteFilePath());

@@ -227,13 +227,14 @@ void TestTopMenuLayout::dragReportsStepOffsets() {
         const QPoint start = label->mapToGlobal(place.local);
         QCOMPARE(bar.window.childAt(bar.window.mapFromGlobal(start)), label);
         sendMouse(label, QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
+        // Steps along both axes: each reports only its own step, x and y alike.
         for (int step = 1; step <= 3; ++step) {
-            sendMouse(bar.bar, QEvent::MouseMove, start + QPoint(5 * step, 0), Qt::NoButton,
+            sendMouse(bar.bar, QEvent::MouseMove, start + QPoint(5 * step, -2 * step), Qt::NoButton,
                       Qt::LeftButton);
         }
-        sendMouse(bar.bar, QEvent::MouseButtonRelease, start + QPoint(15, 0), Qt::LeftButton,
+        sendMouse(bar.bar, QEvent::MouseButtonRelease, start + QPoint(15, -6), Qt::LeftButton,
                   Qt::NoButton);
-        QCOMPARE(bar.moves, (std::vector<QPoint>{QPoint(5, 0), QPoint(5, 0), QPoint(5, 0)}));
+        QCOMPARE(bar.moves, (std::vector<QPoint>{QPoint(5, -2), QPoint(5, -2), QPoint(5, -2)}));
         // Moves after the release are no drag.
         sendMouse(bar.bar, QEvent::MouseMove, start + QPoint(30, 0), Qt::NoButton, Qt::NoButton);
         QCOMPARE(bar.moves.size(), std::size_t(3));

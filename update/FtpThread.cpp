@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <unordered_set>
 
 #include <QByteArray>
 #include <QDebug>
@@ -174,6 +175,14 @@ void FtpThread::onListReceived(FtpNode* node, const std::string& relPath,
     const int depth =
         relPath.empty() ? 0 : int(std::count(relPath.begin(), relPath.end(), '/')) + 1;
     int names = 0;
+    // Names already taken in this folder, raw and decoded: looked up, not searched for,
+    // so a listing of many names costs no more than its length.
+    std::unordered_set<std::string> rawNames;
+    std::unordered_set<std::string> localNames;
+    for (const std::unique_ptr<FtpNode>& known : node->children) {
+        rawNames.insert(known->name);
+        localNames.insert(known->localName);
+    }
     std::size_t pos = 0;
     while (pos < listing.size() && !stopped()) {
         const std::size_t start = listing.find_first_not_of("\r\n", pos);
@@ -208,17 +217,17 @@ void FtpThread::onListReceived(FtpNode* node, const std::string& relPath,
             return;
         }
         const std::string localName = local.toUtf8().toStdString();
-        FtpNode* child = node->addChild(folderGuess ? FtpNode::Directory : FtpNode::File, name);
-        if (!child) {
+        if (!rawNames.insert(name).second) {
             continue; // listed twice: already known
         }
-        child->localName = localName;
-        for (const std::unique_ptr<FtpNode>& other : node->children) {
-            if (other.get() != child && other->localName == localName) {
-                fail("two listed names are both " + local);
-                return;
-            }
+        if (!localNames.insert(localName).second) {
+            fail("two listed names are both " + local);
+            return;
         }
+        node->children.push_back(
+            std::make_unique<FtpNode>(folderGuess ? FtpNode::Directory : FtpNode::File, name));
+        FtpNode* child = node->children.back().get();
+        child->localName = localName;
         if (!folderGuess) {
             qDebug() << "file - " << localName.c_str();
             continue;

@@ -1,0 +1,29 @@
+// libFuzzer target: an arbitrary names-only listing of a game's folder, split into names,
+// checked and made into the tree. Folders cannot be listed here (there is no server), so
+// the first folder ends the listing as a failed sub-listing does.
+#include <cstdint>
+#include <cstdlib>
+#include <set>
+
+#include <QCoreApplication>
+
+#include "fuzz/FuzzSupport.h"
+#include "update/FtpThread.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzzsupport::application<QCoreApplication>();
+    FtpThread thread("Poker");
+    FtpNode* root = const_cast<FtpNode*>(thread.tree());
+    thread.onListReceived(root, "", std::string(reinterpret_cast<const char*>(data), size));
+    // Whatever was taken names one thing inside the game folder, once.
+    std::set<std::string> names;
+    for (const auto& child : root->children) {
+        const std::string& local = child->localName;
+        if (local.empty() || local == "." || local == ".." || local == FtpThread::stagingName ||
+            local.find_first_of("/\\") != std::string::npos ||
+            local.find('\0') != std::string::npos || !names.insert(local).second) {
+            std::abort();
+        }
+    }
+    return 0;
+}
