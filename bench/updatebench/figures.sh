@@ -13,13 +13,7 @@ build=${1:-$repo/build}
 driver="$build/bench/updatebench/updatefigures"
 [ -x "$driver" ] || { echo "build the updatefigures target first ($driver)" >&2; exit 2; }
 
-work=$(mktemp -d)
-server_pid=""
-cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2> /dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$here/ftpserver.sh"
 
 game="$work/srv/BoardGame/Poker"
 mkdir -p "$game" "$work/content"
@@ -29,14 +23,6 @@ head -c 8000000 /dev/urandom > "$game/data1.pak"
 head -c 8000000 /dev/urandom > "$game/data2.pak"
 head -c 4000000 /dev/urandom > "$game/data3.pak"
 
-/usr/bin/python3 "$repo/tests/support/ftp_fixture.py" --root "$work/srv" --log "$work/ftp.log" \
-  --rate 2000000 > "$work/port" 2> "$work/ftp.err" &
-server_pid=$!
-for _ in $(seq 1 100); do
-  grep -q '^PORT ' "$work/port" 2> /dev/null && break
-  sleep 0.1
-done
-port=$(awk '/^PORT/ {print $2}' "$work/port")
-[ -n "$port" ] || { echo "the FTP server did not start" >&2; cat "$work/ftp.err" >&2; exit 1; }
+start_ftp_server ftp --rate 2000000
 mkdir -p "$work/run/Launcher/bin/release"
-"$driver" "ftp://u:p@127.0.0.1:$port" "$work/run/Launcher/bin/release" Poker 2> "${FIGURES_LOG:-$work/driver.log}"
+"$driver" "$ftp_url" "$work/run/Launcher/bin/release" Poker 2> "${FIGURES_LOG:-$work/driver.log}"

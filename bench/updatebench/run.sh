@@ -27,13 +27,7 @@ for tool in /usr/bin/python3 /usr/bin/time curl miniunzip zip; do
   command -v "$tool" > /dev/null || { echo "missing $tool" >&2; exit 2; }
 done
 
-work=$(mktemp -d)
-server_pid=""
-cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2> /dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$here/ftpserver.sh"
 
 # The package: mostly random (incompressible) data, a quarter of text that deflates, and
 # a few small files, packed with Info-ZIP.
@@ -55,16 +49,8 @@ package_bytes=$(stat -c %s "$package")
 echo "package: $package_bytes bytes"
 
 # The server.
-/usr/bin/python3 "$repo/tests/support/ftp_fixture.py" --root "$work/srv" \
-  --log "$work/ftp.log" > "$work/port" 2> "$work/ftp.err" &
-server_pid=$!
-for _ in $(seq 1 100); do
-  grep -q '^PORT ' "$work/port" 2> /dev/null && break
-  sleep 0.1
-done
-port=$(awk '/^PORT/ {print $2}' "$work/port")
-[ -n "$port" ] || { echo "the FTP server did not start" >&2; cat "$work/ftp.err" >&2; exit 1; }
-url="ftp://u:p@127.0.0.1:$port"
+start_ftp_server ftp
+url=$ftp_url
 
 now() { date +%s.%N; }
 calc() { awk "BEGIN { printf \"%.3f\", $1 }"; }
@@ -106,22 +92,15 @@ done
 
 # Resume after a broken link.
 cut_bytes=$((package_bytes * 3 / 4))
-/usr/bin/python3 "$repo/tests/support/ftp_fixture.py" --root "$work/srv" \
-  --log "$work/cut.log" --cut-after "$cut_bytes" > "$work/cutport" 2> "$work/cut.err" &
-cut_pid=$!
-for _ in $(seq 1 100); do
-  grep -q '^PORT ' "$work/cutport" 2> /dev/null && break
-  sleep 0.1
-done
-cut_url="ftp://u:p@127.0.0.1:$(awk '/^PORT/ {print $2}' "$work/cutport")"
+start_ftp_server cut --cut-after "$cut_bytes"
+cut_url=$ftp_url
 rm -rf "$work/run" && mkdir -p "$work/run/Launcher/bin/release"
 if "$bench" "$cut_url" "$work/run/Launcher/bin/release" Poker > "$work/cut1.out" 2> "$work/cut1.log"; then
-  echo "FAIL: the cut-off update claimed success" >&2; kill "$cut_pid"; exit 1
+  echo "FAIL: the cut-off update claimed success" >&2; exit 1
 fi
 first_sent=$(awk '$1 == "SENT" && $2 == "RETR" {s += $3} END {print s + 0}' "$work/cut.log")
 "$bench" "$cut_url" "$work/run/Launcher/bin/release" Poker > "$work/cut2.out" 2> "$work/cut2.log" || {
-  echo "FAIL: the resumed update failed" >&2; tail -5 "$work/cut2.log" >&2; kill "$cut_pid"; exit 1; }
-kill "$cut_pid" 2> /dev/null || true
+  echo "FAIL: the resumed update failed" >&2; tail -5 "$work/cut2.log" >&2; exit 1; }
 all_sent=$(awk '$1 == "SENT" && $2 == "RETR" {s += $3} END {print s + 0}' "$work/cut.log")
 second_sent=$((all_sent - first_sent))
 identical=yes
