@@ -56,6 +56,12 @@ public:
     bool fake = true;
     uint stackSize = 0; // 1 makes the system refuse the thread
     QList<FtpThread*> made;
+    QStringList reported; // what the panel reported, unless a test sets its own callback
+
+    TestedPanel() {
+        setFinishedCallback(
+            [this](const std::string& name) { reported << QString::fromStdString(name); });
+    }
 
 protected:
     FtpThread* createThread(const std::string& gameName) override {
@@ -421,9 +427,7 @@ void TestFtpDownloadView::finishReport() {
 void TestFtpDownloadView::workerCannotStart() {
     TestedPanel panel;
     panel.stackSize = 1;
-    QStringList names;
-    panel.setFinishedCallback(
-        [&](const std::string& name) { names << QString::fromStdString(name); });
+    QStringList& names = panel.reported;
     panel.start(1);
     // Reported as a failure at once: nothing is left waiting for a worker.
     QCOMPARE(names, QStringList({""}));
@@ -442,9 +446,7 @@ void TestFtpDownloadView::workerCannotStart() {
 
 void TestFtpDownloadView::secondStartWhileRunningRefused() {
     TestedPanel panel;
-    QStringList names;
-    panel.setFinishedCallback(
-        [&](const std::string& name) { names << QString::fromStdString(name); });
+    QStringList& names = panel.reported;
     panel.start(0);
     panel.start(1);
     QCOMPARE(panel.made.size(), 1);
@@ -491,9 +493,7 @@ void TestFtpDownloadView::realUpdateEndToEnd() {
 
     TestedPanel panel;
     panel.fake = false;
-    QStringList names;
-    panel.setFinishedCallback(
-        [&](const std::string& name) { names << QString::fromStdString(name); });
+    QStringList& names = panel.reported;
     panel.start(0);
     // Sampled often: neither the worker's figure nor the bar may go back from one file
     // to the next.
@@ -559,9 +559,7 @@ void TestFtpDownloadView::cancel() {
 
     TestedPanel panel;
     panel.fake = false;
-    QStringList names;
-    panel.setFinishedCallback(
-        [&](const std::string& name) { names << QString::fromStdString(name); });
+    QStringList& names = panel.reported;
     panel.start(0);
     auto* button = panel.findChild<QPushButton*>("cancelButton");
     QVERIFY(!button->isHidden());
