@@ -3,8 +3,11 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -36,6 +39,7 @@ private slots:
     void failedSaveKeepsOldFile();
     void fileMode_data();
     void fileMode();
+    void killedWhileSaving();
 
 private:
     QString resourceDir() const { return tmp->filePath("resource"); }
@@ -526,6 +530,65 @@ void TestSaveData::fileMode() {
     QCOMPARE(opened(readFile(appDat())),
              zeroPadded(savedText(true, {{"player", "pw"}}, {{"pokerVer", "1.5"}})));
     QCOMPARE(QDir(resourceDir()).entryList(QDir::Files | QDir::Hidden), QStringList{"app.dat"});
+}
+
+// A launcher killed outright (SIGKILL, a crash, the session ending) at any moment of a save:
+// a copy of this process saves two documents in turn, without pause, and is killed after a
+// random delay; every time, app.dat must read back as one whole document, never a mix or a
+// cut-short file.
+void TestSaveData::killedWhileSaving() {
+    const Pairs firstUsers{{"player", "first"}}, firstVersions{{"pokerVer", "1.0"}};
+    const Pairs secondUsers{{"player", "second"}},
+        secondVersions{{"pokerVer", "2." + QString(300, '9')}};
+    Saved first, second;
+    fill(first, true, firstUsers, firstVersions);
+    fill(second, true, secondUsers, secondVersions);
+    const QByteArray firstText = zeroPadded(savedText(true, firstUsers, firstVersions));
+    const QByteArray secondText = zeroPadded(savedText(true, secondUsers, secondVersions));
+
+    // The kills are spread over a few saves' time, so that they land at every step of one.
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < 20; ++i) {
+        QVERIFY(first.save());
+    }
+    const qint64 window = clock.nsecsElapsed() / 20 / 1000 * 4 + 200;
+    const quint32 seed = QRandomGenerator::global()->generate();
+    QRandomGenerator random(seed);
+
+    int kills = 0, secondSeen = 0;
+    for (; kills < 200; ++kills) {
+        const pid_t child = fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            for (unsigned turn = 0;; ++turn) {
+                (turn % 2 == 0 ? second : first).save();
+            }
+        }
+        usleep(static_cast<useconds_t>(random.bounded(static_cast<int>(window))));
+        QCOMPARE(kill(child, SIGKILL), 0);
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+
+        const QByteArray text = opened(readFile(appDat()));
+        QVERIFY2(text == firstText || text == secondText,
+                 qPrintable(QString("kill %1 (seed %2, window %3 us) left: %4")
+                                .arg(kills)
+                                .arg(seed)
+                                .arg(window)
+                                .arg(QString::fromLatin1(text.left(200).toHex()))));
+        Saved loaded;
+        QVERIFY(loaded.load());
+        QCOMPARE(loaded.users().value("player"), QString(text == firstText ? "first" : "second"));
+        secondSeen += text == secondText;
+    }
+    // Both documents came out on top, so the kills did fall inside the saving.
+    QVERIFY2(secondSeen > 0 && secondSeen < kills, qPrintable(QString::number(secondSeen)));
+    qInfo("%d kills within %lld us of the start, app.dat whole each time (%d times the second "
+          "document); %d files left beside it",
+          kills, window, secondSeen,
+          int(QDir(resourceDir()).entryList(QDir::Files | QDir::Hidden).size()) - 1);
 }
 
 QTEST_GUILESS_MAIN(TestSaveData)
