@@ -1,5 +1,8 @@
+#include <chrono>
 #include <functional>
+#include <future>
 #include <memory>
+#include <thread>
 
 #include <unistd.h>
 
@@ -7,10 +10,14 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QProcess>
 #include <QPushButton>
+#include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
@@ -117,8 +124,10 @@ private slots:
     void cancelledUpdate();
     void inertUntilGameEnds();
     void chattyGameDoesNotBlock();
+    void closedDuringUpdate();
 
 private:
+    void openWindow();
     QString gameDir(int game) const { return tree->root() + '/' + kGames[game].folder; }
     QString canonicalGameDir(int game) const {
         return QFileInfo(gameDir(game)).canonicalFilePath();
@@ -182,6 +191,11 @@ void TestGameLaunch::init() {
 
     shown.clear();
     onMessage = nullptr;
+    openWindow();
+}
+
+// A main window as a successful login leaves it, every game at 1.0.0 on the server.
+void TestGameLaunch::openWindow() {
     launcher = std::make_unique<Launcher>();
     launcher->show();
     QVERIFY(QTest::qWaitForWindowExposed(launcher.get()));
@@ -729,6 +743,155 @@ void TestGameLaunch::chattyGameDoesNotBlock() {
     QVERIFY(out.contains(QByteArray(1048576, 'O')));
     QVERIFY(err.contains(QByteArray(1048576, 'E')));
     QVERIFY(active());
+}
+
+namespace {
+
+// Every file below a folder, by relative path, with its content.
+QMap<QString, QByteArray> filesBelow(const QString& folder) {
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(QDir(folder).relativeFilePath(path), readFile(path));
+    }
+    return files;
+}
+
+// Stops the whole run when a step does not end in time: a worker that is never joined must
+// fail here, with a reason, rather than wait for the test runner's timeout.
+template <typename Step> void withinSeconds(int seconds, const char* what, Step step) {
+    std::promise<void> done;
+    std::thread watchdog([&what, seconds, finished = done.get_future()] {
+        if (finished.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready) {
+            qFatal("%s did not end within %d s", what, seconds);
+        }
+    });
+    step();
+    done.set_value();
+    watchdog.join();
+}
+
+} // namespace
+
+// The player closes the window at a random moment of an update, a hundred times: no crash,
+// the worker stopped and joined before the window is gone, and under each of the game's
+// names only the old file or the whole new one, never part of a file.
+void TestGameLaunch::closedDuringUpdate() {
+    QTemporaryDir stage;
+    QVERIFY(stage.isValid());
+    QMap<QString, QByteArray> newFiles{{"matgo.exe", readFile(STANDIN_PROGRAM)},
+                                       {"sound.pak", testsupport::randomBytes(1 << 20)}};
+    QList<testsupport::ZipEntry> entries{{"matgo.exe", newFiles["matgo.exe"], 0100755}};
+    for (int i = 0; i < 12; ++i) {
+        const QString name = QString("data/part%1.bin").arg(i);
+        newFiles[name] = testsupport::randomBytes(128 << 10);
+        entries.append({name.toUtf8(), newFiles[name], 0100644, true});
+    }
+    QVERIFY(testsupport::makeZip(stage.path() + "/Matgo.zip", entries));
+    const QByteArray package = readFile(stage.path() + "/Matgo.zip");
+    QMap<QString, QByteArray> oldFiles;
+    for (auto it = newFiles.cbegin(); it != newFiles.cend(); ++it) {
+        oldFiles[it.key()] = it.key() == "matgo.exe" ? kOldGame : "old " + it.key().toUtf8();
+    }
+
+    FtpServerFixture ftp;
+    QVERIFY(ftp.addFile("BoardGame/Matgo/Matgo.zip", package));
+    QVERIFY(ftp.addFile("BoardGame/Matgo/sound.pak", newFiles["sound.pak"]));
+    FtpServerFixture::Options options;
+    options.bytesPerSecond = 4 << 20;
+    QVERIFY(ftp.start(options));
+    setFtpUrl(ftp.url());
+    utility::SaveData* saved = utility::SaveData::getInstance();
+    const auto startOver = [&] {
+        QVERIFY(QDir(gameDir(1)).removeRecursively());
+        for (auto it = oldFiles.cbegin(); it != oldFiles.cend(); ++it) {
+            QVERIFY(writeFile(gameDir(1) + '/' + it.key(), it.value(), it.key() == "matgo.exe"));
+        }
+        saved->setVersion("matgoVer", "1.0.0");
+        QVERIFY(saved->save());
+    };
+    const auto pressMatgo = [&] {
+        serverVersion(1) = "2.0.0";
+        press(1);
+        QVERIFY(launcher->downloadView->isVisible());
+    };
+
+    // Two whole updates first, the second (the server and the caches warm) to tell how long
+    // the random moments may be.
+    QElapsedTimer clock;
+    for (int run = 0; run < 2; ++run) {
+        launcher.reset();
+        startOver();
+        openWindow();
+        clock.start();
+        pressMatgo();
+        QTRY_COMPARE_WITH_TIMEOUT(saved->getVersion("matgoVer"), QString("2.0.0"), 30000);
+        QCOMPARE(filesBelow(gameDir(1)), newFiles);
+    }
+    const int window = static_cast<int>(clock.elapsed()) + 50;
+
+    const quint32 seed = QRandomGenerator::global()->generate();
+    QRandomGenerator random(seed);
+    // A hundred updates' worth of the worker's lines would bury the outcome.
+    QLoggingCategory::setFilterRules("default.debug=false\ndefault.info=false");
+    auto logging = qScopeGuard([] { QLoggingCategory::setFilterRules(QString()); });
+    int closes = 0, untouched = 0, partly = 0, whole = 0;
+    for (; closes < 100; ++closes) {
+        const QString where = QString("close %1 (seed %2)").arg(closes).arg(seed);
+        // Every other update starts from the old game; the rest go on from what the one
+        // before them left, partial files included.
+        if (closes % 2 == 0 || saved->getVersion("matgoVer") == "2.0.0") {
+            launcher.reset();
+            startOver();
+            openWindow();
+        }
+        pressMatgo();
+        QTest::qWait(random.bounded(window));
+        withinSeconds(30, "closing the window", [&] {
+            launcher->close();
+            launcher.reset();
+        });
+
+        // Nothing goes on writing once the window is gone.
+        const QMap<QString, QByteArray> left = filesBelow(gameDir(1));
+        QTest::qWait(20);
+        QVERIFY2(filesBelow(gameDir(1)) == left, qPrintable(where));
+        int renewed = 0;
+        QStringList names;
+        for (auto it = left.cbegin(); it != left.cend(); ++it) {
+            const QString& name = it.key();
+            if (name.startsWith(".partial/")) {
+                continue; // what a later update goes on from
+            }
+            if (name == "Matgo.zip") {
+                QVERIFY2(it.value() == package, qPrintable(where + ": part of the package"));
+                continue;
+            }
+            names << name;
+            QVERIFY2(it.value() == oldFiles.value(name) || it.value() == newFiles.value(name),
+                     qPrintable(where + ": part of " + name));
+            renewed += it.value() == newFiles[name];
+        }
+        QCOMPARE(names, newFiles.keys());
+        // A recorded version stands over the whole new game, on disk as in memory.
+        const bool recorded = saved->getVersion("matgoVer") == "2.0.0";
+        QVERIFY2(!recorded || renewed == newFiles.size(), qPrintable(where));
+        QCOMPARE(versionsOnDisk().value("matgoVer"), saved->getVersion("matgoVer"));
+        (recorded ? whole : renewed == 0 ? untouched : partly) += 1;
+        openWindow();
+    }
+    logging.dismiss();
+    QLoggingCategory::setFilterRules(QString());
+    qInfo("%d closes within %d ms of the press: %d left the old game, %d some new files, "
+          "%d the whole new game",
+          closes, window, untouched, partly, whole);
+    // The next update finishes what the closed ones left.
+    if (saved->getVersion("matgoVer") != "2.0.0") {
+        pressMatgo();
+        QTRY_COMPARE_WITH_TIMEOUT(saved->getVersion("matgoVer"), QString("2.0.0"), 30000);
+    }
+    QCOMPARE(filesBelow(gameDir(1)), newFiles);
 }
 
 QTEST_MAIN(TestGameLaunch)
