@@ -32,3 +32,5 @@ set_tests_properties(TestLauncherWindow TestMessageDialog PROPERTIES LABELS gui)
 # The program or its main window with real servers, processes and X.
 set_tests_properties(TestStartup TestLoginExchange TestGameLaunch TestEndToEnd PROPERTIES
   LABELS e2e)
+# A hundred updates closed at random moments: about a minute, more under the sanitizers.
+set_tests_properties(TestGameLaunch PROPERTIES TIMEOUT 600)
