@@ -506,10 +506,9 @@ void TestFtpThread::nothingFound() {
 }
 
 void TestFtpThread::missingListedFile_data() {
-    QTest::addColumn<QString>("ghost");
     // Neither a file nor a folder of that name: both guesses fail.
-    QTest::newRow("dotted name") << "ghost.bin";
-    QTest::newRow("dotless name") << "ghost";
+    testsupport::addRows<QString>("ghost",
+                                  {{"dotted name", "ghost.bin"}, {"dotless name", "ghost"}});
 }
 
 void TestFtpThread::missingListedFile() {

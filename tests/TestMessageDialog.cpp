@@ -21,9 +21,9 @@ private slots:
 };
 
 void TestMessageDialog::boxShowsPlainText_data() {
-    QTest::addColumn<QString>("text");
-    QTest::newRow("catalogue text") << "The update failed.";
-    QTest::newRow("markup from the service") << "<b>bold</b><img src=\"http://127.0.0.1/x.png\">";
+    testsupport::addRows<QString>(
+        "text", {{"catalogue text", "The update failed."},
+                 {"markup from the service", "<b>bold</b><img src=\"http://127.0.0.1/x.png\">"}});
 }
 
 void TestMessageDialog::boxShowsPlainText() {

@@ -100,22 +100,22 @@ void TestResourceArchive::entries_data() {
     QTest::addColumn<bool>("deflate");
     QTest::addColumn<QByteArray>("name");
     QTest::addColumn<bool>("found");
+    const struct {
+        const char* what;
+        QByteArray name;
+        bool found;
+    } names[] = {{"exact", "main/base.png", true},
+                 {"other case", "Main/base.png", false},
+                 {"non-ASCII", "script/공지.xml", true},
+                 {"missing", "main/none.png", false},
+                 {"folder part only", "main", false},
+                 {"empty name", "", false},
+                 {"name of 300 bytes", QByteArray(300, 'a'), false}};
     for (bool deflate : {true, false}) {
-        const char* how = deflate ? "deflated" : "stored";
-        QTest::newRow(qPrintable(QString("%1 exact").arg(how)))
-            << deflate << QByteArray("main/base.png") << true;
-        QTest::newRow(qPrintable(QString("%1 other case").arg(how)))
-            << deflate << QByteArray("Main/base.png") << false;
-        QTest::newRow(qPrintable(QString("%1 non-ASCII").arg(how)))
-            << deflate << QByteArray("script/공지.xml") << true;
-        QTest::newRow(qPrintable(QString("%1 missing").arg(how)))
-            << deflate << QByteArray("main/none.png") << false;
-        QTest::newRow(qPrintable(QString("%1 folder part only").arg(how)))
-            << deflate << QByteArray("main") << false;
-        QTest::newRow(qPrintable(QString("%1 empty name").arg(how)))
-            << deflate << QByteArray("") << false;
-        QTest::newRow(qPrintable(QString("%1 name of 300 bytes").arg(how)))
-            << deflate << QByteArray(300, 'a') << false;
+        for (const auto& entry : names) {
+            const QString tag = QString("%1 %2").arg(deflate ? "deflated" : "stored", entry.what);
+            QTest::newRow(qPrintable(tag)) << deflate << entry.name << entry.found;
+        }
     }
 }
 
