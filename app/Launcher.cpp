@@ -323,10 +323,12 @@ void Launcher::applyLogin(const QJsonObject& reply) {
     bottomMenu->setNotice(notice);
 }
 
-void Launcher::hideAllPages() {
-    for (QWidget* page : pages) {
-        page->hide();
+void Launcher::showPage(int page, QWidget* view) {
+    for (QWidget* each : pages) {
+        each->hide();
     }
+    view->show();
+    currentPage = page;
 }
 
 void Launcher::setControlsActive(bool active) {
@@ -351,29 +353,23 @@ void Launcher::onShowGames(QPushButton*, int state) {
     if (state != ButtonPressed || currentPage == GamesPage) {
         return;
     }
-    hideAllPages();
-    gameView->show();
-    currentPage = GamesPage;
+    showPage(GamesPage, gameView);
 }
 
 void Launcher::onShowNotice(QPushButton*, int state) {
     if (state != ButtonPressed || currentPage == NoticePage) {
         return;
     }
-    hideAllPages();
-    noticeView->show();
+    showPage(NoticePage, noticeView);
     noticeView->loadPage();
-    currentPage = NoticePage;
 }
 
 void Launcher::onShowInfo(QPushButton*, int state) {
     if (state != ButtonPressed || currentPage == InfoPage) {
         return;
     }
-    hideAllPages();
-    infoView->show();
+    showPage(InfoPage, infoView);
     infoView->loadPage();
-    currentPage = InfoPage;
 }
 
 void Launcher::onRefresh(QPushButton*, int state) {
@@ -430,11 +426,9 @@ void Launcher::onShowCharge(QPushButton*, int state) {
     form.addQueryItem("userid", loginId);
     form.addQueryItem("pass", QString::fromLatin1(pass));
     form.addQueryItem("is_mobile", "y");
-    hideAllPages();
-    payView->show();
-    // Recorded at once, so that another tab pressed during the wait switches away; after
-    // the wait the payment page stays current only if it is still the page shown.
-    currentPage = ChargePage;
+    // The page is recorded at once, so that another tab pressed during the wait switches
+    // away; after the wait the payment page stays current only if it is still the one shown.
+    showPage(ChargePage, payView);
     payView->postPage(QUrl(webAddress() + "/charge/cash"), form);
     if (!payView->isHidden()) {
         currentPage = ChargePage;

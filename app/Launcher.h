@@ -79,7 +79,8 @@ private:
     void freeCoin();
     // Sends a refresh or free-coin press that came while the window was busy.
     void runQueued();
-    void hideAllPages();
+    // Hides every page but `view` and makes `page` the current one.
+    void showPage(int page, QWidget* view);
     void setControlsActive(bool active);
     // A game button: update first when the game is behind or missing, else start it.
     void startGame(int game);

@@ -1,6 +1,7 @@
 #include "archive/ResourceArchive.h"
 
 #include <cstdlib>
+#include <memory>
 #include <new>
 
 #include <QImage>
@@ -87,19 +88,11 @@ unsigned char* ResourceArchive::extract(const std::string& name, int& size) {
 
 QPixmap loadPixmap(ResourceArchive* reader, const QString& name) {
     QPixmap pixmap;
-    if (reader == nullptr) {
-        return pixmap;
-    }
-    int n = 0;
-    unsigned char* data = reader->extract(name.toStdString(), n);
-    if (data == nullptr) {
-        return pixmap;
-    }
+    const std::unique_ptr<QByteArray> bytes{loadBytes(reader, name)};
     QImage image;
-    if (image.loadFromData(data, n)) {
+    if (bytes && image.loadFromData(*bytes)) {
         pixmap = QPixmap::fromImage(image);
     }
-    delete[] data;
     return pixmap;
 }
 

@@ -1,5 +1,4 @@
 #include <memory>
-#include <vector>
 
 #include <QtTest>
 
@@ -8,6 +7,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "ButtonReports.h"
+#include "DataRows.h"
 #include "Pictures.h"
 #include "archive/ResourceArchive.h"
 #include "utility/XmlMsgParser.h"
@@ -18,29 +19,20 @@ namespace {
 
 using testsupport::testReader;
 
-struct Report {
-    int event;
-    QPushButton* button;
-    int state;
-};
+using Report = testsupport::ButtonReports::Report;
 
 // The bar with every event recorded, inside a shown window; the ticker's timer is
 // stopped so that the test alone moves the notice.
-struct Menu {
+struct Menu : testsupport::ButtonReports {
     QWidget window;
     BottomMenu* menu;
     QLabel* ticker;
-    std::vector<Report> reports;
 
     explicit Menu(bool stopTimer = true) {
         window.resize(1024, 78);
         menu = new BottomMenu(&window);
         menu->resize(1024, 78);
-        for (int event = 0; event < 3; ++event) {
-            menu->setCallback(event, [this, event](QPushButton* button, int state) {
-                reports.push_back({event, button, state});
-            });
-        }
+        record(menu, {0, 1, 2});
         if (stopTimer) {
             menu->findChild<QTimer*>()->stop();
         }
@@ -52,13 +44,6 @@ struct Menu {
             // By name, as the timer's connection finds it.
             QMetaObject::invokeMethod(menu, "update");
         }
-    }
-    QList<int> states() const {
-        QList<int> list;
-        for (const Report& report : reports) {
-            list << report.state;
-        }
-        return list;
     }
 };
 
@@ -95,12 +80,13 @@ void TestBottomMenu::initTestCase() {
 }
 
 void TestBottomMenu::tickerWrapsAfterItsWidth_data() {
-    QTest::addColumn<QString>("notice");
-    QTest::newRow("no notice yet") << QString();
-    QTest::newRow("short notice") << QStringLiteral("A:x");
-    QTest::newRow("two notices") << QStringLiteral("Maintenance:Sunday 2am, Event:Double coins");
-    QTest::newRow("wider than the box")
-        << QString(QStringLiteral("Very long notice text that runs on and on, ")).repeated(4);
+    testsupport::addRows<QString>(
+        "notice",
+        {{"no notice yet", QString()},
+         {"short notice", QStringLiteral("A:x")},
+         {"two notices", QStringLiteral("Maintenance:Sunday 2am, Event:Double coins")},
+         {"wider than the box",
+          QString(QStringLiteral("Very long notice text that runs on and on, ")).repeated(4)}});
 }
 
 void TestBottomMenu::tickerWrapsAfterItsWidth() {
@@ -169,11 +155,10 @@ void TestBottomMenu::emptyNoticeLeavesRoom() {
 }
 
 void TestBottomMenu::buttonsReport_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("event");
-    QTest::newRow("refresh") << "refreshButton" << 0;
-    QTest::newRow("exit") << "exitButton" << 1;
-    QTest::newRow("charge") << "chargeButton" << 2;
+    testsupport::addRows<QString, int>("name", "event",
+                                       {{"refresh", "refreshButton", 0},
+                                        {"exit", "exitButton", 1},
+                                        {"charge", "chargeButton", 2}});
 }
 
 void TestBottomMenu::buttonsReport() {
@@ -183,16 +168,9 @@ void TestBottomMenu::buttonsReport() {
     QVERIFY(QTest::qWaitForWindowExposed(&menu.window));
     auto* button = menu.menu->findChild<ZVButton*>(name);
     QVERIFY(button);
-    QEvent enter(QEvent::Enter);
-    QApplication::sendEvent(button, &enter);
-    QTest::mouseClick(button, Qt::LeftButton);
-    QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(button, &leave);
+    testsupport::hoverClickLeave(button);
     QCOMPARE(menu.states(), (QList<int>{2, 1, 0, 0}));
-    for (const Report& report : menu.reports) {
-        QCOMPARE(report.event, event);
-        QCOMPARE(report.button, static_cast<QPushButton*>(button));
-    }
+    QVERIFY(menu.allFrom(button, event));
 }
 
 void TestBottomMenu::inactiveButtonsReportNothing() {
@@ -213,10 +191,8 @@ void TestBottomMenu::inactiveButtonsReportNothing() {
 }
 
 void TestBottomMenu::coinTextLeavesTheMouseToButtons_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("event");
-    QTest::newRow("refresh") << "refreshButton" << 0;
-    QTest::newRow("exit") << "exitButton" << 1;
+    testsupport::addRows<QString, int>(
+        "name", "event", {{"refresh", "refreshButton", 0}, {"exit", "exitButton", 1}});
 }
 
 void TestBottomMenu::coinTextLeavesTheMouseToButtons() {
@@ -267,10 +243,8 @@ void TestBottomMenu::labels() {
 }
 
 void TestBottomMenu::serverTextIsPlain_data() {
-    QTest::addColumn<QString>("label");
-    QTest::newRow("nickname") << "nickLabel";
-    QTest::newRow("coins") << "coinLabel";
-    QTest::newRow("notice") << "tickerLabel";
+    testsupport::addRows<QString>(
+        "label", {{"nickname", "nickLabel"}, {"coins", "coinLabel"}, {"notice", "tickerLabel"}});
 }
 
 // Markup from the service is shown as the characters it is made of; a picture it names,

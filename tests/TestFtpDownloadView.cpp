@@ -43,6 +43,13 @@ public:
     }
     QSemaphore release;
 
+    // Publishes download figures as the worker does: `done` of `total` bytes.
+    void downloading(qint64 done, qint64 total) {
+        bytesTotal = total;
+        bytesDone = done;
+        phase = FtpThread::Downloading;
+    }
+
 protected:
     void run() override {
         while (!release.tryAcquire(1, 10) && !isInterruptionRequested()) {
@@ -61,6 +68,12 @@ public:
     TestedPanel() {
         setFinishedCallback(
             [this](const std::string& name) { reported << QString::fromStdString(name); });
+    }
+
+    // Starts an update of `game` with a fake worker and returns the worker.
+    FakeFtpThread* startFake(int game = 0) {
+        start(game);
+        return made.isEmpty() ? nullptr : static_cast<FakeFtpThread*>(made.last());
     }
 
 protected:
@@ -192,16 +205,13 @@ void TestFtpDownloadView::timerReachesPanelSlot() {
 
 void TestFtpDownloadView::listingShowsMessageBarUnchanged() {
     TestedPanel panel;
-    panel.start(0);
-    FakeFtpThread* thread = fake(panel);
+    FakeFtpThread* thread = panel.startFake();
     QVERIFY(thread);
     thread->phase = FtpThread::Listing;
     QTRY_COMPARE_WITH_TIMEOUT(status(panel)->text(), listingText, 5000);
     QCOMPARE(bar(panel)->value(), 0);
 
-    thread->bytesTotal = 1000;
-    thread->bytesDone = 400;
-    thread->phase = FtpThread::Downloading;
+    thread->downloading(400, 1000);
     QTRY_COMPARE_WITH_TIMEOUT(bar(panel)->value(), 400, 5000);
     // Back to listing (a folder is listed): the figures are not shown, the bar stays.
     thread->bytesDone = 900;
@@ -239,8 +249,7 @@ void TestFtpDownloadView::figures() {
     QFETCH(QString, text);
     QFETCH(QString, line);
     TestedPanel panel;
-    panel.start(0);
-    FakeFtpThread* thread = fake(panel);
+    FakeFtpThread* thread = panel.startFake();
     if (phase == FtpThread::Downloading) {
         thread->bytesTotal = total;
         thread->bytesDone = current;
@@ -342,11 +351,8 @@ void TestFtpDownloadView::estimate() {
 
 void TestFtpDownloadView::zeroTotalKeepsBar() {
     TestedPanel panel;
-    panel.start(0);
-    FakeFtpThread* thread = fake(panel);
-    thread->bytesTotal = 1000;
-    thread->bytesDone = 400;
-    thread->phase = FtpThread::Downloading;
+    FakeFtpThread* thread = panel.startFake();
+    thread->downloading(400, 1000);
     QTRY_COMPARE_WITH_TIMEOUT(bar(panel)->value(), 400, 5000);
     // Within a phase the bar never goes back: figures that shrink or vanish keep it.
     thread->bytesDone = 100;
@@ -365,11 +371,8 @@ void TestFtpDownloadView::zeroTotalKeepsBar() {
 
 void TestFtpDownloadView::unknownPhaseKeepsText() {
     TestedPanel panel;
-    panel.start(0);
-    FakeFtpThread* thread = fake(panel);
-    thread->bytesTotal = 10;
-    thread->bytesDone = 1;
-    thread->phase = FtpThread::Downloading;
+    FakeFtpThread* thread = panel.startFake();
+    thread->downloading(1, 10);
     QTRY_COMPARE_WITH_TIMEOUT(bar(panel)->value(), 100, 5000);
     thread->bytesDone = 9;
     thread->phase = 0;
@@ -435,8 +438,7 @@ void TestFtpDownloadView::workerCannotStart() {
     QCOMPARE(names.size(), 1);
     // And the next update can start.
     panel.stackSize = 0;
-    panel.start(1);
-    FakeFtpThread* thread = fake(panel);
+    FakeFtpThread* thread = panel.startFake(1);
     QVERIFY(thread);
     QTRY_VERIFY_WITH_TIMEOUT(thread->isRunning(), 5000);
     thread->phase = FtpThread::Installing;
@@ -637,8 +639,7 @@ void TestFtpDownloadView::screenshots() {
     TestedPanel panel;
     panel.resize(392, 192);
     panel.show();
-    panel.start(1);
-    FakeFtpThread* thread = fake(panel);
+    FakeFtpThread* thread = panel.startFake(1);
     thread->bytesTotal = 30000000;
     thread->phase = FtpThread::Downloading;
     QTimer feed;

@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
+#include "DataRows.h"
 #include "FdCapture.h"
 #include "FtpServerFixture.h"
 #include "RunTreeFixture.h"
@@ -129,6 +130,10 @@ private slots:
 private:
     void openWindow();
     QString gameDir(int game) const { return tree->root() + '/' + kGames[game].folder; }
+    // Makes Matgo's program a shell script of `body`.
+    bool writeMatgo(const QByteArray& body) const {
+        return writeFile(gameDir(1) + "/matgo.exe", "#!/bin/sh\n" + body, true);
+    }
     QString canonicalGameDir(int game) const {
         return QFileInfo(gameDir(game)).canonicalFilePath();
     }
@@ -423,8 +428,7 @@ void TestGameLaunch::exitCode_data() {
 void TestGameLaunch::exitCode() {
     QFETCH(QByteArray, ending);
     QFETCH(bool, current);
-    QVERIFY(writeFile(gameDir(1) + "/matgo.exe",
-                      "#!/bin/sh\necho ran >> \"$STANDIN_RECORD\"\n" + ending + "\n", true));
+    QVERIFY(writeMatgo("echo ran >> \"$STANDIN_RECORD\"\n" + ending + "\n"));
     utility::SaveData::getInstance()->setVersion("matgoVer", "1.0.0");
     serverVersion(1) = "1.0.1";
 
@@ -440,16 +444,17 @@ void TestGameLaunch::exitCode() {
 }
 
 void TestGameLaunch::failedUpdate_data() {
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<bool>("behind"); // the server announces a newer version
-    QTest::newRow("nothing on the server") << 0 << false;
-    QTest::newRow("server unreachable") << 1 << false;
-    QTest::newRow("wrong password") << 2 << false;
-    QTest::newRow("package is not a zip") << 3 << false;
-    QTest::newRow("package without the program") << 4 << false;
-    // The new version was recorded, then the game could not start: it is taken back.
-    QTest::newRow("behind, package without the program") << 4 << true;
-    QTest::newRow("behind, server unreachable") << 1 << true;
+    // "behind": the server announces a newer version.
+    testsupport::addRows<int, bool>(
+        "kind", "behind",
+        {{"nothing on the server", 0, false},
+         {"server unreachable", 1, false},
+         {"wrong password", 2, false},
+         {"package is not a zip", 3, false},
+         {"package without the program", 4, false},
+         // The new version was recorded, then the game could not start: it is taken back.
+         {"behind, package without the program", 4, true},
+         {"behind, server unreachable", 1, true}});
 }
 
 void TestGameLaunch::failedUpdate() {
@@ -556,10 +561,9 @@ void TestGameLaunch::cannotStart() {
 }
 
 void TestGameLaunch::windowsMadeGames_data() {
-    QTest::addColumn<int>("kind");
-    QTest::newRow("program without execute permission") << 0;
-    QTest::newRow("package zipped without Unix modes") << 1;
-    QTest::newRow("Windows program through Wine") << 2;
+    testsupport::addRows<int>("kind", {{"program without execute permission", 0},
+                                       {"package zipped without Unix modes", 1},
+                                       {"Windows program through Wine", 2}});
 }
 
 void TestGameLaunch::windowsMadeGames() {
@@ -676,12 +680,9 @@ void TestGameLaunch::cancelledUpdate() {
 
 void TestGameLaunch::inertUntilGameEnds() {
     // A game that runs until told to stop, through a file in its working folder.
-    QVERIFY(writeFile(gameDir(1) + "/matgo.exe",
-                      "#!/bin/sh\n"
-                      "while [ ! -e release ]; do sleep 0.02; done\n"
-                      "echo ended >> \"$STANDIN_RECORD\"\n"
-                      "exit 1\n",
-                      true));
+    QVERIFY(writeMatgo("while [ ! -e release ]; do sleep 0.02; done\n"
+                       "echo ended >> \"$STANDIN_RECORD\"\n"
+                       "exit 1\n"));
     utility::SaveData::getInstance()->setVersion("matgoVer", "1.0.0");
     QVERIFY(active());
 
@@ -702,12 +703,9 @@ void TestGameLaunch::inertUntilGameEnds() {
 
 void TestGameLaunch::chattyGameDoesNotBlock() {
     // Far more than a pipe holds, on both channels, before the game can end.
-    QVERIFY(writeFile(gameDir(1) + "/matgo.exe",
-                      "#!/bin/sh\n"
-                      "head -c 1048576 /dev/zero | tr '\\0' O\n"
-                      "head -c 1048576 /dev/zero | tr '\\0' E >&2\n"
-                      "exit 1\n",
-                      true));
+    QVERIFY(writeMatgo("head -c 1048576 /dev/zero | tr '\\0' O\n"
+                       "head -c 1048576 /dev/zero | tr '\\0' E >&2\n"
+                       "exit 1\n"));
     utility::SaveData::getInstance()->setVersion("matgoVer", "1.0.0");
     serverVersion(1) = "1.0.1";
 

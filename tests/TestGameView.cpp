@@ -1,5 +1,4 @@
 #include <memory>
-#include <vector>
 
 #include <QtTest>
 
@@ -7,6 +6,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "ButtonReports.h"
+#include "DataRows.h"
 #include "Pictures.h"
 #include "archive/ResourceArchive.h"
 #include "update/GameView.h"
@@ -24,27 +25,18 @@ const char* const kPressed[4] = {"main/7poker_push.png", "main/gos_push.png", "m
                                  "main/majong_push.png"};
 const QString kSuffix = QStringLiteral(" players");
 
-struct Report {
-    int game;
-    QPushButton* button;
-    int state;
-};
+using Report = testsupport::ButtonReports::Report;
 
 // The page in a shown window with a recording handler for each game in `games`.
-struct Page {
+struct Page : testsupport::ButtonReports {
     QWidget window;
     GameView* view;
-    std::vector<Report> reports;
 
     explicit Page(const QList<int>& games = {0, 1, 2, 3}) {
         window.resize(1024, 611);
         view = new GameView(&window);
         view->resize(1024, 611);
-        for (int game : games) {
-            view->setCallback(game, [this, game](QPushButton* button, int state) {
-                reports.push_back({game, button, state});
-            });
-        }
+        record(view, games);
         window.show();
     }
     ZVButton* button(int game) const { return view->findChild<ZVButton*>(kButtons[game]); }
@@ -120,11 +112,7 @@ void TestGameView::setConnCount() {
 }
 
 void TestGameView::buttonsForwardEveryState_data() {
-    QTest::addColumn<int>("game");
-    QTest::newRow("poker") << 0;
-    QTest::newRow("matgo") << 1;
-    QTest::newRow("hongsip") << 2;
-    QTest::newRow("majong") << 3;
+    testsupport::addRows<int>("game", {{"poker", 0}, {"matgo", 1}, {"hongsip", 2}, {"majong", 3}});
 }
 
 void TestGameView::buttonsForwardEveryState() {
@@ -141,13 +129,8 @@ void TestGameView::buttonsForwardEveryState() {
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(button, &leave);
 
-    QList<int> states;
-    for (const Report& report : page.reports) {
-        QCOMPARE(report.game, game);
-        QCOMPARE(report.button, static_cast<QPushButton*>(button));
-        states << report.state;
-    }
-    QCOMPARE(states, (QList<int>{2, 1, 0, 0}));
+    QCOMPARE(page.states(), (QList<int>{2, 1, 0, 0}));
+    QVERIFY(page.allFrom(button, game));
 }
 
 void TestGameView::inactivePageForwardsNothing() {
@@ -169,7 +152,7 @@ void TestGameView::inactivePageForwardsNothing() {
     page.view->setActive(true);
     QTest::mouseClick(page.button(2), Qt::LeftButton);
     QCOMPARE(page.reports.size(), std::size_t(2));
-    QCOMPARE(page.reports[0].game, 2);
+    QCOMPARE(page.reports[0].event, 2);
     QCOMPARE(page.reports[0].state, 1);
 }
 
@@ -204,7 +187,7 @@ void TestGameView::pressOnCounterReachesButton() {
     QTest::mouseRelease(page.window.windowHandle(), Qt::LeftButton, Qt::NoModifier, point);
     bool pressed = false;
     for (const Report& report : page.reports) {
-        QCOMPARE(report.game, game);
+        QCOMPARE(report.event, game);
         pressed = pressed || report.state == 1;
     }
     QVERIFY(pressed);

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "DataRows.h"
 #include "Pictures.h"
 #include "app/Launcher.h"
 #include "archive/ResourceArchive.h"
@@ -114,11 +115,10 @@ void TestLauncherWindow::formParts() {
 }
 
 void TestLauncherWindow::childGeometry_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("geometry");
-    QTest::newRow("top bar") << "topMenu" << QRect(0, 0, 1024, 79);
-    QTest::newRow("game page") << "gameView" << QRect(0, 79, 1024, 611);
-    QTest::newRow("bottom menu") << "bottomMenu" << QRect(0, 690, 1024, 78);
+    testsupport::addRows<QString, QRect>("name", "geometry",
+                                         {{"top bar", "topMenu", QRect(0, 0, 1024, 79)},
+                                          {"game page", "gameView", QRect(0, 79, 1024, 611)},
+                                          {"bottom menu", "bottomMenu", QRect(0, 690, 1024, 78)}});
 }
 
 void TestLauncherWindow::childGeometry() {
@@ -236,23 +236,11 @@ void TestLauncherWindow::otherCodesTriggerNothing() {
         launcher->gameView->show();
     }
     const int page = launcher->currentPage;
-    switch (handler) {
-    case 0:
-        launcher->onShowNotice(nullptr, code);
-        break;
-    case 1:
-        launcher->onShowInfo(nullptr, code);
-        break;
-    case 2:
-        launcher->onShowGames(nullptr, code);
-        break;
-    case 3:
-        launcher->onExit(nullptr, code);
-        break;
-    default:
-        launcher->onMinimize(nullptr, code);
-        break;
-    }
+    // In the order of the names in the data table.
+    void (Launcher::*const handlers[])(QPushButton*, int) = {
+        &Launcher::onShowNotice, &Launcher::onShowInfo, &Launcher::onShowGames, &Launcher::onExit,
+        &Launcher::onMinimize};
+    ((*launcher).*handlers[handler])(nullptr, code);
     QTest::qWait(10);
     QCOMPARE(launcher->currentPage, page);
     QVERIFY(launcher->gameView->isVisible());

@@ -13,6 +13,7 @@
 #include <QWebFrame>
 #include <QWebView>
 
+#include "DataRows.h"
 #include "HttpTestServer.h"
 #include "RunTreeFixture.h"
 #include "TestSupport.h"
@@ -119,6 +120,14 @@ QString passwordLeak(const QList<HttpTestServer::Request>& requests, const QStri
     return QString();
 }
 
+// The ways the login server fails, in the column "failure" that failLogin() takes.
+void addLoginFailureRows() {
+    testsupport::addRows<QString>("failure", {{"server down", "down"},
+                                              {"HTTP 404", "404"},
+                                              {"HTTP 500", "500"},
+                                              {"no answer", "silent"}});
+}
+
 } // namespace
 
 // Opens the system browser's stand-in: records the address instead of launching anything.
@@ -177,6 +186,8 @@ private:
     bool startPageServer();
     void typeLogin(const QString& id, const QString& password);
     void clickLogin();
+    bool logInAsAlice();
+    void failLogin(const QString& failure, const QByteArray& body);
     QString countText(int game) const;
     QString bottomText(const char* name) const;
     QString appDat() const { return (tmp->root() + "/Launcher/resource/app.dat"); }
@@ -282,6 +293,26 @@ void TestLoginExchange::typeLogin(const QString& id, const QString& password) {
 
 void TestLoginExchange::clickLogin() {
     QTest::mouseClick(launcher->loginView->findChild<ZVButton*>("loginButton"), Qt::LeftButton);
+}
+
+// The usual start of a test: alice logs in with the right password; true once she is in.
+bool TestLoginExchange::logInAsAlice() {
+    typeLogin("alice", "secret-Pw1");
+    clickLogin();
+    return launcher->loggedIn;
+}
+
+// Makes the login server fail: "down" (gone), "silent" (never answers; the request gives up
+// after half a second) or an HTTP status whose reply carries `body`.
+void TestLoginExchange::failLogin(const QString& failure, const QByteArray& body) {
+    if (failure == "down") {
+        loginServer.reset();
+    } else if (failure == "silent") {
+        loginResponse.silent = true;
+        launcher->request->setTimeout(500);
+    } else {
+        loginResponse = answer(failure.toInt(), body);
+    }
 }
 
 QString TestLoginExchange::countText(int game) const {
@@ -508,23 +539,12 @@ void TestLoginExchange::refusedLogin() {
 }
 
 void TestLoginExchange::transportFailureWhileLoggedOut_data() {
-    QTest::addColumn<QString>("failure");
-    QTest::newRow("server down") << "down";
-    QTest::newRow("HTTP 404") << "404";
-    QTest::newRow("HTTP 500") << "500";
-    QTest::newRow("no answer") << "silent";
+    addLoginFailureRows();
 }
 
 void TestLoginExchange::transportFailureWhileLoggedOut() {
     QFETCH(QString, failure);
-    if (failure == "down") {
-        loginServer.reset();
-    } else if (failure == "silent") {
-        loginResponse.silent = true;
-        launcher->request->setTimeout(500);
-    } else {
-        loginResponse = answer(failure.toInt(), loginAnswer(kFullReply).body);
-    }
+    failLogin(failure, loginAnswer(kFullReply).body);
 
     typeLogin("alice", "secret-Pw1");
     QElapsedTimer clock;
@@ -543,9 +563,7 @@ void TestLoginExchange::transportFailureWhileLoggedOut() {
 }
 
 void TestLoginExchange::savedAfterLogin_data() {
-    QTest::addColumn<bool>("remember");
-    QTest::newRow("remembering off") << false;
-    QTest::newRow("remembering on") << true;
+    testsupport::addRows<bool>("remember", {{"remembering off", false}, {"remembering on", true}});
 }
 
 void TestLoginExchange::savedAfterLogin() {
@@ -575,29 +593,16 @@ void TestLoginExchange::savedAfterLogin() {
 }
 
 void TestLoginExchange::failingRefreshKeepsData_data() {
-    QTest::addColumn<QString>("failure");
-    QTest::newRow("server down") << "down";
-    QTest::newRow("HTTP 404") << "404";
-    QTest::newRow("HTTP 500") << "500";
-    QTest::newRow("no answer") << "silent";
+    addLoginFailureRows();
 }
 
 void TestLoginExchange::failingRefreshKeepsData() {
     QFETCH(QString, failure);
-    typeLogin("alice", "secret-Pw1");
-    clickLogin();
-    QVERIFY(launcher->loggedIn);
+    QVERIFY(logInAsAlice());
     const QStringList counts{countText(0), countText(1), countText(2), countText(3)};
     QCOMPARE(counts.first(), "11" + kUsers);
 
-    if (failure == "down") {
-        loginServer.reset();
-    } else if (failure == "silent") {
-        loginResponse.silent = true;
-        launcher->request->setTimeout(500);
-    } else {
-        loginResponse = answer(failure.toInt(), QByteArray());
-    }
+    failLogin(failure, QByteArray());
     const int before = loginServer ? loginServer->requests().size() : 0;
     launcher->update();
     if (loginServer) {
@@ -627,9 +632,7 @@ void TestLoginExchange::failingRefreshKeepsData() {
 }
 
 void TestLoginExchange::refreshButtonSendsCurrentTexts() {
-    typeLogin("alice", "secret-Pw1");
-    clickLogin();
-    QVERIFY(launcher->loggedIn);
+    QVERIFY(logInAsAlice());
     // The refresh reads the dialog's texts anew.
     typeLogin("alice", "changed-Pw9");
     const int before = loginServer->requests().size();
@@ -641,9 +644,7 @@ void TestLoginExchange::refreshButtonSendsCurrentTexts() {
 }
 
 void TestLoginExchange::slowServerOneRefreshInFlight() {
-    typeLogin("alice", "secret-Pw1");
-    clickLogin();
-    QVERIFY(launcher->loggedIn);
+    QVERIFY(logInAsAlice());
     // Slower than the one-second tick.
     loginResponse.delayMs = 2500;
     auto* refreshButton = launcher->bottomMenu->findChild<ZVButton*>("refreshButton");
@@ -670,9 +671,7 @@ void TestLoginExchange::slowServerOneRefreshInFlight() {
 }
 
 void TestLoginExchange::refusingServerDoesNotStackBoxes() {
-    typeLogin("alice", "secret-Pw1");
-    clickLogin();
-    QVERIFY(launcher->loggedIn);
+    QVERIFY(logInAsAlice());
     const int before = loginServer->requests().size();
     // Refresh refused, and the player leaves each box open for three seconds.
     loginResponse = loginAnswer(R"({"status":"NO"})");
@@ -699,9 +698,7 @@ void TestLoginExchange::refusingServerDoesNotStackBoxes() {
 }
 
 void TestLoginExchange::freeCoinWaitHoldsRefresh() {
-    typeLogin("alice", "secret-Pw1");
-    clickLogin();
-    QVERIFY(launcher->loggedIn);
+    QVERIFY(logInAsAlice());
     const int before = loginServer->requests().size();
     // A slow free-coin answer, and its box left open: no refresh meanwhile.
     coinResponse.delayMs = 2500;
@@ -739,9 +736,7 @@ void TestLoginExchange::pressesDuringARequestAreQueued() {
     QFETCH(QStringList, during);
     QFETCH(int, refreshes);
     QFETCH(int, coinRequests);
-    typeLogin("alice", "secret-Pw1");
-    clickLogin();
-    QVERIFY(launcher->loggedIn);
+    QVERIFY(logInAsAlice());
     launcher->timer->stop(); // only the presses ask
     loginResponse.delayMs = 1000;
     coinResponse.delayMs = 1000;
@@ -780,9 +775,7 @@ void TestLoginExchange::tabPressedDuringPaymentWait_data() {
 void TestLoginExchange::tabPressedDuringPaymentWait() {
     QFETCH(QString, tab);
     QFETCH(int, page);
-    typeLogin("alice", "secret-Pw1");
-    clickLogin();
-    QVERIFY(launcher->loggedIn);
+    QVERIFY(logInAsAlice());
     paymentDelayMs = 1000;
     TopMenuLayout* top = launcher->topMenu;
     if (!tab.isEmpty()) {
@@ -810,11 +803,10 @@ void TestLoginExchange::tabPressedDuringPaymentWait() {
 }
 
 void TestLoginExchange::paymentPage_data() {
-    QTest::addColumn<QString>("id");
-    QTest::addColumn<QString>("password");
-    QTest::newRow("plain") << "alice"
-                           << "secret-Pw1";
-    QTest::newRow("non-ASCII") << QStringLiteral("홍길동") << QStringLiteral("pässwörd-ß비밀");
+    testsupport::addRows<QString, QString>(
+        "id", "password",
+        {{"plain", "alice", "secret-Pw1"},
+         {"non-ASCII", QStringLiteral("홍길동"), QStringLiteral("pässwörd-ß비밀")}});
 }
 
 void TestLoginExchange::paymentPage() {
@@ -891,9 +883,7 @@ void TestLoginExchange::freeCoins() {
     QFETCH(int, status);
     QFETCH(QByteArray, body);
     QFETCH(QStringList, shown);
-    typeLogin("alice", "secret-Pw1");
-    clickLogin();
-    QVERIFY(launcher->loggedIn);
+    QVERIFY(logInAsAlice());
     // The free-coin request goes out with the id of the last login, whatever is typed now.
     typeLogin("mallory", "other");
 

@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
+#include "ButtonReports.h"
+#include "DataRows.h"
 #include "Pictures.h"
 #include "RunTreeFixture.h"
 #include "archive/ResourceArchive.h"
@@ -42,26 +44,15 @@ void setSaved(bool isSave, const Users& users) {
     }
 }
 
-struct Report {
-    int event;
-    QPushButton* button;
-    int state;
-};
-
 // A dialog with every event recorded, shown as the main window shows it.
-struct Dialog {
+struct Dialog : testsupport::ButtonReports {
     QWidget owner;
     LoginView* view;
-    std::vector<Report> reports;
 
     Dialog() {
         owner.resize(1024, 768);
         view = new LoginView(&owner);
-        for (int event = 0; event < 4; ++event) {
-            view->setCallback(event, [this, event](QPushButton* button, int state) {
-                reports.push_back({event, button, state});
-            });
-        }
+        record(view, {0, 1, 2, 3});
         owner.show();
         view->show();
     }
@@ -244,9 +235,7 @@ void TestLoginView::keysDoNothing() {
 }
 
 void TestLoginView::loginPressSavesFirstWhenRemembering_data() {
-    QTest::addColumn<bool>("remember");
-    QTest::newRow("box ticked") << true;
-    QTest::newRow("box not ticked") << false;
+    testsupport::addRows<bool>("remember", {{"box ticked", true}, {"box not ticked", false}});
 }
 
 void TestLoginView::loginPressSavesFirstWhenRemembering() {
@@ -325,13 +314,8 @@ void TestLoginView::buttonsReportTheirStates() {
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(button, &leave);
 
-    QList<int> reported;
-    for (const Report& report : dialog.reports) {
-        QCOMPARE(report.event, event);
-        QCOMPARE(report.button, button);
-        reported << report.state;
-    }
-    QCOMPARE(reported, states);
+    QCOMPARE(dialog.states(), states);
+    QVERIFY(dialog.allFrom(button, event));
 }
 
 void TestLoginView::windowShape() {

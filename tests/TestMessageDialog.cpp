@@ -2,6 +2,7 @@
 #include <QMessageBox>
 #include <QtTest>
 
+#include "DataRows.h"
 #include "app/MessageDialog.h"
 #include "widgets/TopMenuLayout.h"
 #include "widgets/ZVButtonTab.h"
@@ -20,9 +21,9 @@ private slots:
 };
 
 void TestMessageDialog::boxShowsPlainText_data() {
-    QTest::addColumn<QString>("text");
-    QTest::newRow("catalogue text") << "The update failed.";
-    QTest::newRow("markup from the service") << "<b>bold</b><img src=\"http://127.0.0.1/x.png\">";
+    testsupport::addRows<QString>(
+        "text", {{"catalogue text", "The update failed."},
+                 {"markup from the service", "<b>bold</b><img src=\"http://127.0.0.1/x.png\">"}});
 }
 
 void TestMessageDialog::boxShowsPlainText() {
@@ -56,9 +57,7 @@ void TestMessageDialog::handlerReplacesTheBox() {
 }
 
 void TestMessageDialog::boxDuringADrag_data() {
-    QTest::addColumn<bool>("answered");
-    QTest::newRow("the box itself") << false;
-    QTest::newRow("the test hook") << true;
+    testsupport::addRows<bool>("answered", {{"the box itself", false}, {"the test hook", true}});
 }
 
 // The window is held by its top bar when a box opens (a refused refresh, say): one click on

@@ -7,28 +7,18 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLoggingCategory>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextCodec>
 
+#include "DataRows.h"
+#include "LogCapture.h"
 #include "RunTreeFixture.h"
 #include "TestSupport.h"
 #include "ZipMaker.h"
 #include "update/PackageInstaller.h"
 
 using testsupport::ZipEntry;
-
-namespace {
-QStringList& logged() {
-    static QStringList lines;
-    return lines;
-}
-
-void keepMessage(QtMsgType, const QMessageLogContext& context, const QString& text) {
-    logged() << QString("%1: %2").arg(QString::fromLatin1(context.category), text);
-}
-} // namespace
 
 // The installer unpacks "../../../Poker/Poker.zip" relative to the working folder: every
 // test works in a temporary tree "<tmp>/Launcher/bin/release" with the game in "<tmp>/Poker".
@@ -68,10 +58,11 @@ private slots:
 
 private:
     bool install();
-    QString game(const QString& rel = QString()) const;
+    QString game(const QString& rel = QString()) const { return tree->game("Poker", rel); }
     QString package() const { return game("Poker.zip"); }
-    QByteArray read(const QString& path) const;
-    QStringList treeOutsideGame() const;
+    QByteArray read(const QString& path) const { return testsupport::readOrMissing(path); }
+    // Every path below the temporary root except the game folder's contents.
+    QStringList treeOutsideGame() const { return testsupport::pathsOutside(tree->root(), game()); }
 
     std::unique_ptr<testsupport::RunTreeFixture> tree;
     std::atomic<int> total{-1};
@@ -92,19 +83,6 @@ void TestPackageInstaller::cleanup() {
 bool TestPackageInstaller::install() {
     PackageInstaller installer("Poker", total, current);
     return installer.run();
-}
-
-QString TestPackageInstaller::game(const QString& rel) const {
-    return tree->root() + "/Poker" + (rel.isEmpty() ? QString() : "/" + rel);
-}
-
-QByteArray TestPackageInstaller::read(const QString& path) const {
-    return testsupport::readOrMissing(path);
-}
-
-// Every path below the temporary root except the game folder's contents.
-QStringList TestPackageInstaller::treeOutsideGame() const {
-    return testsupport::pathsOutside(tree->root(), game());
 }
 
 void TestPackageInstaller::folderEntryThenFile() {
@@ -154,10 +132,10 @@ void TestPackageInstaller::tenEntries() {
 }
 
 void TestPackageInstaller::leadingBytes_data() {
-    QTest::addColumn<QByteArray>("prefix");
-    QTest::newRow("none") << QByteArray();
-    QTest::newRow("old 4-byte length prefix") << QByteArray("\x00\x01\x02\x03", 4);
-    QTest::newRow("a hundred bytes") << QByteArray(100, 'x');
+    testsupport::addRows<QByteArray>(
+        "prefix", {{"none", QByteArray()},
+                   {"old 4-byte length prefix", QByteArray("\x00\x01\x02\x03", 4)},
+                   {"a hundred bytes", QByteArray(100, 'x')}});
 }
 
 void TestPackageInstaller::leadingBytes() {
@@ -279,22 +257,22 @@ void TestPackageInstaller::unsafeEntry() {
 }
 
 void TestPackageInstaller::safeNames_data() {
-    QTest::addColumn<QByteArray>("name");
-    QTest::addColumn<bool>("safe");
-    QTest::newRow("plain") << QByteArray("game.exe") << true;
-    QTest::newRow("folder") << QByteArray("bin/") << true;
-    QTest::newRow("nested") << QByteArray("a/b/c.txt") << true;
-    QTest::newRow("dots in names") << QByteArray("a..b/...") << true;
-    QTest::newRow("dot component") << QByteArray("./a/./b") << true;
-    QTest::newRow("parent") << QByteArray("..") << false;
-    QTest::newRow("parent folder") << QByteArray("../") << false;
-    QTest::newRow("trailing parent") << QByteArray("a/..") << false;
-    QTest::newRow("backslash parent") << QByteArray("a\\..\\..\\b") << false;
-    QTest::newRow("absolute") << QByteArray("/etc/passwd") << false;
-    QTest::newRow("absolute backslash") << QByteArray("\\windows\\x") << false;
-    QTest::newRow("drive") << QByteArray("c:x") << false;
-    QTest::newRow("empty") << QByteArray() << false;
-    QTest::newRow("embedded nul") << QByteArray("a\0/../../x", 10) << false;
+    testsupport::addRows<QByteArray, bool>(
+        "name", "safe",
+        {{"plain", QByteArray("game.exe"), true},
+         {"folder", QByteArray("bin/"), true},
+         {"nested", QByteArray("a/b/c.txt"), true},
+         {"dots in names", QByteArray("a..b/..."), true},
+         {"dot component", QByteArray("./a/./b"), true},
+         {"parent", QByteArray(".."), false},
+         {"parent folder", QByteArray("../"), false},
+         {"trailing parent", QByteArray("a/.."), false},
+         {"backslash parent", QByteArray("a\\..\\..\\b"), false},
+         {"absolute", QByteArray("/etc/passwd"), false},
+         {"absolute backslash", QByteArray("\\windows\\x"), false},
+         {"drive", QByteArray("c:x"), false},
+         {"empty", QByteArray(), false},
+         {"embedded nul", QByteArray("a\0/../../x", 10), false}});
 }
 
 namespace {
@@ -338,12 +316,12 @@ void TestPackageInstaller::windowsNames() {
 }
 
 void TestPackageInstaller::diskTooSmall_data() {
-    QTest::addColumn<int>("megabytes"); // zeros in the package's one big entry
-    QTest::addColumn<bool>("fits");
-    // A 96 MiB disk: 64 MiB must stay free beyond what the entries declare.
-    QTest::newRow("fits with room to spare") << 8 << true;
-    QTest::newRow("would leave less than 64 MiB") << 40 << false;
-    QTest::newRow("larger than the disk") << 200 << false;
+    // "megabytes" of zeros in the package's one big entry, on a 96 MiB disk: 64 MiB must
+    // stay free beyond what the entries declare.
+    testsupport::addRows<int, bool>("megabytes", "fits",
+                                    {{"fits with room to spare", 8, true},
+                                     {"would leave less than 64 MiB", 40, false},
+                                     {"larger than the disk", 200, false}});
 }
 
 void TestPackageInstaller::diskTooSmall() {
@@ -397,12 +375,11 @@ void TestPackageInstaller::longNames() {
 }
 
 void TestPackageInstaller::executeBits_data() {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<bool>("executable");
-    QTest::newRow("unix program 0755") << 0100755 << true;
-    QTest::newRow("unix owner only 0700") << 0100700 << true;
-    QTest::newRow("unix data 0644") << 0100644 << false;
-    QTest::newRow("made on FAT") << -1 << false;
+    testsupport::addRows<int, bool>("mode", "executable",
+                                    {{"unix program 0755", 0100755, true},
+                                     {"unix owner only 0700", 0100700, true},
+                                     {"unix data 0644", 0100644, false},
+                                     {"made on FAT", -1, false}});
 }
 
 void TestPackageInstaller::executeBits() {
@@ -472,10 +449,7 @@ void TestPackageInstaller::notAZip() {
 }
 
 void TestPackageInstaller::blockLinesQuietByDefault_data() {
-    QTest::addColumn<QString>("rules");
-    QTest::addColumn<bool>("logged");
-    QTest::newRow("default") << QString() << false;
-    QTest::newRow("switched on") << "launcher.install.debug=true" << true;
+    testsupport::LogCapture::addDebugRows("launcher.install", "logged");
 }
 
 // A line for every block written would flood the log of a large game: asked for only.
@@ -484,15 +458,10 @@ void TestPackageInstaller::blockLinesQuietByDefault() {
     QFETCH(bool, logged);
     const QByteArray data = testsupport::randomBytes(1000000);
     QVERIFY(testsupport::makeZip(package(), {{"big.dat", data}}));
-    QLoggingCategory::setFilterRules(rules);
-    ::logged().clear();
-    const QtMessageHandler previous = qInstallMessageHandler(keepMessage);
-    const bool ok = install();
-    qInstallMessageHandler(previous);
-    QLoggingCategory::setFilterRules(QString());
-    QVERIFY(ok);
+    const testsupport::LogCapture log(rules);
+    QVERIFY(install());
     QCOMPARE(read(game("big.dat")), data);
-    const QStringList blocks = ::logged().filter("bytes written");
+    const QStringList blocks = log.lines().filter("bytes written");
     QCOMPARE(blocks.isEmpty(), !logged);
     for (const QString& line : blocks) {
         QVERIFY2(line.startsWith("launcher.install: "), qPrintable(line));

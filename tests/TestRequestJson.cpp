@@ -1,21 +1,14 @@
 #include <QtTest>
 
+#include "DataRows.h"
 #include "HttpTestServer.h"
+#include "LogCapture.h"
 #include "utility/RequestJson.h"
 
 using testsupport::HttpTestServer;
 using Pairs = QList<QPair<QString, QString>>;
 
 namespace {
-
-QStringList& logged() {
-    static QStringList lines;
-    return lines;
-}
-
-void keepMessage(QtMsgType, const QMessageLogContext& context, const QString& text) {
-    logged() << QString("%1: %2").arg(QString::fromLatin1(context.category), text);
-}
 
 HttpTestServer::Response reply(int status, const QByteArray& body) {
     HttpTestServer::Response response;
@@ -59,18 +52,16 @@ void TestRequestJson::init() {
 }
 
 void TestRequestJson::formBody_data() {
-    QTest::addColumn<Pairs>("pairs");
-    QTest::addColumn<QByteArray>("body");
-    QTest::newRow("Base64 kept") << Pairs{{"c", "dXNlcmlkPWRlbW8+Lz8/Pw=="}}
-                                 << QByteArray("c=dXNlcmlkPWRlbW8+Lz8/Pw==");
-    QTest::newRow("order kept") << Pairs{{"userid", "demo"}, {"pass", "YWJj"}, {"is_mobile", "y"}}
-                                << QByteArray("userid=demo&pass=YWJj&is_mobile=y");
-    QTest::newRow("ampersand escaped")
-        << Pairs{{"userid", "a&b"}, {"is_mobile", "n"}} << QByteArray("userid=a%26b&is_mobile=n");
-    QTest::newRow("lone percent escaped")
-        << Pairs{{"userid", "100%"}} << QByteArray("userid=100%25");
-    QTest::newRow("non-ASCII as UTF-8")
-        << Pairs{{"userid", "김철수"}} << QString("userid=김철수").toUtf8();
+    testsupport::addRows<Pairs, QByteArray>(
+        "pairs", "body",
+        {{"Base64 kept", Pairs{{"c", "dXNlcmlkPWRlbW8+Lz8/Pw=="}},
+          QByteArray("c=dXNlcmlkPWRlbW8+Lz8/Pw==")},
+         {"order kept", Pairs{{"userid", "demo"}, {"pass", "YWJj"}, {"is_mobile", "y"}},
+          QByteArray("userid=demo&pass=YWJj&is_mobile=y")},
+         {"ampersand escaped", Pairs{{"userid", "a&b"}, {"is_mobile", "n"}},
+          QByteArray("userid=a%26b&is_mobile=n")},
+         {"lone percent escaped", Pairs{{"userid", "100%"}}, QByteArray("userid=100%25")},
+         {"non-ASCII as UTF-8", Pairs{{"userid", "김철수"}}, QString("userid=김철수").toUtf8()}});
 }
 
 void TestRequestJson::formBody() {
@@ -149,10 +140,7 @@ void TestRequestJson::replies() {
 }
 
 void TestRequestJson::errorKeepsPreviousDocument_data() {
-    QTest::addColumn<int>("status");
-    QTest::newRow("404") << 404;
-    QTest::newRow("500") << 500;
-    QTest::newRow("connection refused") << 0;
+    testsupport::addRows<int>("status", {{"404", 404}, {"500", 500}, {"connection refused", 0}});
 }
 
 void TestRequestJson::errorKeepsPreviousDocument() {
@@ -192,9 +180,7 @@ void TestRequestJson::silentServerTimesOut() {
 }
 
 void TestRequestJson::tricklingServerMeetsTheDeadline_data() {
-    QTest::addColumn<bool>("encoded");
-    QTest::newRow("encoded") << true;
-    QTest::newRow("plain") << false;
+    testsupport::addRows<bool>("encoded", {{"encoded", true}, {"plain", false}});
 }
 
 // One byte every 100 ms keeps an idle limit happy for ever; the deadline still ends the
@@ -236,10 +222,7 @@ void TestRequestJson::waitEndedEarlyIsAFailure() {
 }
 
 void TestRequestJson::replyDumpIsQuietByDefault_data() {
-    QTest::addColumn<QString>("rules");
-    QTest::addColumn<bool>("dumped");
-    QTest::newRow("default") << QString() << false;
-    QTest::newRow("switched on") << "launcher.reply.debug=true" << true;
+    testsupport::LogCapture::addDebugRows("launcher.reply", "dumped");
 }
 
 // The reply carries the player's nickname and coins; it is written out only when asked for.
@@ -249,15 +232,10 @@ void TestRequestJson::replyDumpIsQuietByDefault() {
     server->setHandler([](const HttpTestServer::Request&) {
         return reply(200, QByteArray("{\"nick\":\"Lucky Dragon\",\"coin\":\"1,500\"}").toBase64());
     });
-    QLoggingCategory::setFilterRules(rules);
-    logged().clear();
-    const QtMessageHandler previous = qInstallMessageHandler(keepMessage);
+    const testsupport::LogCapture log(rules);
     utility::RequestJson request;
-    const bool ok = request.postEncoded(url("/x"), QUrlQuery("c=abc"));
-    qInstallMessageHandler(previous);
-    QLoggingCategory::setFilterRules(QString());
-    QVERIFY(ok);
-    const QStringList dumps = logged().filter("Lucky Dragon");
+    QVERIFY(request.postEncoded(url("/x"), QUrlQuery("c=abc")));
+    const QStringList dumps = log.lines().filter("Lucky Dragon");
     QCOMPARE(dumps.isEmpty(), !dumped);
     for (const QString& line : dumps) {
         QVERIFY2(line.startsWith("launcher.reply: "), qPrintable(line));

@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include "DataRows.h"
 #include "TestSupport.h"
 #include "archive/Seed.h"
 
@@ -106,12 +107,12 @@ void TestResTool::readsArchivesMadeByOthers() {
 }
 
 void TestResTool::savedData_data() {
-    QTest::addColumn<QByteArray>("text");
-    QTest::newRow("short") << QByteArray("<?xml version=\"1.0\"?>\n<root isSave=\"0\"/>\n");
-    QTest::newRow("exact blocks") << QByteArray(32, 'a');
-    QTest::newRow("one over") << QByteArray(33, 'b');
-    QTest::newRow("non-ASCII")
-        << QString("<root><userInfo id=\"김철수\" pass=\"비밀\"/></root>").toUtf8();
+    testsupport::addRows<QByteArray>(
+        "text",
+        {{"short", QByteArray("<?xml version=\"1.0\"?>\n<root isSave=\"0\"/>\n")},
+         {"exact blocks", QByteArray(32, 'a')},
+         {"one over", QByteArray(33, 'b')},
+         {"non-ASCII", QString("<root><userInfo id=\"김철수\" pass=\"비밀\"/></root>").toUtf8()}});
 }
 
 // save-write pads with zeros and encrypts; OpenSSL reads it back, and save-show prints a

@@ -4,6 +4,7 @@
 
 #include <zip.h>
 
+#include "DataRows.h"
 #include "FdCapture.h"
 #include "TestSupport.h"
 #include "archive/MemoryFile.h"
@@ -99,22 +100,22 @@ void TestResourceArchive::entries_data() {
     QTest::addColumn<bool>("deflate");
     QTest::addColumn<QByteArray>("name");
     QTest::addColumn<bool>("found");
+    const struct {
+        const char* what;
+        QByteArray name;
+        bool found;
+    } names[] = {{"exact", "main/base.png", true},
+                 {"other case", "Main/base.png", false},
+                 {"non-ASCII", "script/공지.xml", true},
+                 {"missing", "main/none.png", false},
+                 {"folder part only", "main", false},
+                 {"empty name", "", false},
+                 {"name of 300 bytes", QByteArray(300, 'a'), false}};
     for (bool deflate : {true, false}) {
-        const char* how = deflate ? "deflated" : "stored";
-        QTest::newRow(qPrintable(QString("%1 exact").arg(how)))
-            << deflate << QByteArray("main/base.png") << true;
-        QTest::newRow(qPrintable(QString("%1 other case").arg(how)))
-            << deflate << QByteArray("Main/base.png") << false;
-        QTest::newRow(qPrintable(QString("%1 non-ASCII").arg(how)))
-            << deflate << QByteArray("script/공지.xml") << true;
-        QTest::newRow(qPrintable(QString("%1 missing").arg(how)))
-            << deflate << QByteArray("main/none.png") << false;
-        QTest::newRow(qPrintable(QString("%1 folder part only").arg(how)))
-            << deflate << QByteArray("main") << false;
-        QTest::newRow(qPrintable(QString("%1 empty name").arg(how)))
-            << deflate << QByteArray("") << false;
-        QTest::newRow(qPrintable(QString("%1 name of 300 bytes").arg(how)))
-            << deflate << QByteArray(300, 'a') << false;
+        for (const auto& entry : names) {
+            const QString tag = QString("%1 %2").arg(deflate ? "deflated" : "stored", entry.what);
+            QTest::newRow(qPrintable(tag)) << deflate << entry.name << entry.found;
+        }
     }
 }
 
@@ -191,16 +192,16 @@ void TestResourceArchive::shortFileIsNotDecrypted() {
 }
 
 void TestResourceArchive::badFiles_data() {
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QByteArray>("output");
+    const QByteArray notRead("Get data from file(%1) failed!");
     const QByteArray notOpened(kNotOpened);
-    QTest::newRow("missing") << "missing" << QByteArray("Get data from file(%1) failed!");
-    QTest::newRow("a folder") << "folder" << QByteArray("Get data from file(%1) failed!");
-    QTest::newRow("empty") << "empty" << QByteArray();
-    QTest::newRow("garbage") << "garbage" << notOpened;
-    QTest::newRow("plain zip, not encrypted") << "plain" << notOpened;
-    QTest::newRow("other key") << "otherkey" << notOpened;
-    QTest::newRow("cut in half") << "truncated" << notOpened;
+    testsupport::addRows<QString, QByteArray>("kind", "output",
+                                              {{"missing", "missing", notRead},
+                                               {"a folder", "folder", notRead},
+                                               {"empty", "empty", QByteArray()},
+                                               {"garbage", "garbage", notOpened},
+                                               {"plain zip, not encrypted", "plain", notOpened},
+                                               {"other key", "otherkey", notOpened},
+                                               {"cut in half", "truncated", notOpened}});
 }
 
 void TestResourceArchive::badFiles() {
@@ -255,11 +256,10 @@ void TestResourceArchive::zeroLengthEntry() {
 }
 
 void TestResourceArchive::damagedEntry_data() {
-    QTest::addColumn<bool>("deflate");
-    QTest::addColumn<int>("offsetInData");
-    QTest::newRow("stored, CRC mismatch") << false << 100;
-    QTest::newRow("deflated, flipped byte") << true << 10;
-    QTest::newRow("deflated, first byte") << true << 0;
+    testsupport::addRows<bool, int>("deflate", "offsetInData",
+                                    {{"stored, CRC mismatch", false, 100},
+                                     {"deflated, flipped byte", true, 10},
+                                     {"deflated, first byte", true, 0}});
 }
 
 // A damaged entry no longer comes back as a good buffer of its declared size.
@@ -343,13 +343,12 @@ void TestResourceArchive::memReadWrite() {
 }
 
 void TestResourceArchive::pseudoNames_data() {
-    QTest::addColumn<QByteArray>("name");
-    QTest::newRow("zero address") << QByteArray("0 40");
-    QTest::newRow("zero size") << QByteArray("7fff0000 0");
-    QTest::newRow("no size") << QByteArray("7fff0000");
-    QTest::newRow("not hexadecimal") << QByteArray("zz 40");
-    QTest::newRow("size not hexadecimal") << QByteArray("7fff0000 zz");
-    QTest::newRow("empty") << QByteArray("");
+    testsupport::addRows<QByteArray>("name", {{"zero address", QByteArray("0 40")},
+                                              {"zero size", QByteArray("7fff0000 0")},
+                                              {"no size", QByteArray("7fff0000")},
+                                              {"not hexadecimal", QByteArray("zz 40")},
+                                              {"size not hexadecimal", QByteArray("7fff0000 zz")},
+                                              {"empty", QByteArray("")}});
 }
 
 void TestResourceArchive::pseudoNames() {

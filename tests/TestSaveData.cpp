@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "DataRows.h"
 #include "TestSupport.h"
 #include "archive/Seed.h"
 #include "utility/SaveData.h"
@@ -196,12 +197,11 @@ void TestSaveData::savedBytes() {
 }
 
 void TestSaveData::paddedLength_data() {
-    QTest::addColumn<int>("textLength");
-    QTest::addColumn<int>("fileLength");
-    QTest::newRow("160 stays") << 160 << 160;
-    QTest::newRow("161 to 176") << 161 << 176;
-    QTest::newRow("175 to 176") << 175 << 176;
-    QTest::newRow("176 stays") << 176 << 176;
+    testsupport::addRows<int, int>("textLength", "fileLength",
+                                   {{"160 stays", 160, 160},
+                                    {"161 to 176", 161, 176},
+                                    {"175 to 176", 175, 176},
+                                    {"176 stays", 176, 176}});
 }
 
 void TestSaveData::paddedLength() {
@@ -395,11 +395,11 @@ void TestSaveData::loadStates() {
 }
 
 void TestSaveData::failedSaveKeepsOldFile_data() {
-    QTest::addColumn<QString>("fault");
-    QTest::newRow("folder not writable") << "folder not writable";
-    QTest::newRow("write cut short") << "write cut short";
-    QTest::newRow("resource folder is a file") << "resource folder is a file";
-    QTest::newRow("app.dat is a folder") << "app.dat is a folder";
+    testsupport::addRows<QString>("fault",
+                                  {{"folder not writable", "folder not writable"},
+                                   {"write cut short", "write cut short"},
+                                   {"resource folder is a file", "resource folder is a file"},
+                                   {"app.dat is a folder", "app.dat is a folder"}});
 }
 
 // Each fault stops a different step of the save (creating the new file, writing it, reaching

@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include "DataRows.h"
 #include "SeedVectors.h"
 #include "TestSupport.h"
 #include "archive/Seed.h"
@@ -81,15 +82,14 @@ void TestSeed::fileProcedure() {
 }
 
 void TestSeed::paddedSize_data() {
-    QTest::addColumn<int>("size");
-    QTest::addColumn<int>("padded");
-    QTest::newRow("empty") << 0 << 0;
-    QTest::newRow("one") << 1 << 16;
-    QTest::newRow("exact block") << 16 << 16;
-    QTest::newRow("32 stays") << 32 << 32;
-    QTest::newRow("33 to 48") << 33 << 48;
-    QTest::newRow("160 stays") << 160 << 160;
-    QTest::newRow("161 to 176") << 161 << 176;
+    testsupport::addRows<int, int>("size", "padded",
+                                   {{"empty", 0, 0},
+                                    {"one", 1, 16},
+                                    {"exact block", 16, 16},
+                                    {"32 stays", 32, 32},
+                                    {"33 to 48", 33, 48},
+                                    {"160 stays", 160, 160},
+                                    {"161 to 176", 161, 176}});
 }
 
 void TestSeed::paddedSize() {

@@ -6,6 +6,7 @@
 
 #include <QPainter>
 
+#include "DataRows.h"
 #include "TestSupport.h"
 #include "XvfbServer.h"
 #include "app/LogFile.h"
@@ -156,12 +157,14 @@ void TestStartup::showsWithoutArchive() {
 }
 
 void TestStartup::startsFromAnyFolder_data() {
-    QTest::addColumn<QString>("start"); // below a fresh folder; "/" for the root
-    QTest::addColumn<bool>("decoy");    // a broken "../../resource/res.dat" beside it
-    QTest::newRow("home folder") << "home/player" << false;
-    QTest::newRow("folder with a broken archive two levels up") << "a/b/c" << true;
-    QTest::newRow("the root folder") << "/" << false;
-    QTest::newRow("the resource folder") << "run/Launcher/resource" << false;
+    // "start" lies below a fresh folder ("/" is the root); "decoy" puts a broken
+    // "../../resource/res.dat" beside it.
+    testsupport::addRows<QString, bool>(
+        "start", "decoy",
+        {{"home folder", "home/player", false},
+         {"folder with a broken archive two levels up", "a/b/c", true},
+         {"the root folder", "/", false},
+         {"the resource folder", "run/Launcher/resource", false}});
 }
 
 void TestStartup::startsFromAnyFolder() {
@@ -302,11 +305,8 @@ void TestStartup::brokenLockLetsProgramStart() {
 }
 
 void TestStartup::logKeepsLastRuns_data() {
-    QTest::addColumn<int>("runs");
-    QTest::addColumn<int>("files");
-    QTest::newRow("first run") << 1 << 1;
-    QTest::newRow("five runs") << 5 << 5;
-    QTest::newRow("seven runs") << 7 << 5;
+    testsupport::addRows<int, int>(
+        "runs", "files", {{"first run", 1, 1}, {"five runs", 5, 5}, {"seven runs", 7, 5}});
 }
 
 void TestStartup::logKeepsLastRuns() {
@@ -377,11 +377,11 @@ void TestStartup::installedTree() {
 }
 
 void TestStartup::picturesScaleSmoothly_data() {
-    QTest::addColumn<int>("scale");
-    QTest::addColumn<bool>("blended"); // colours between black and white appear
-    QTest::newRow("scale 1: exactly as drawn") << 1 << false;
-    QTest::newRow("scale 2: filtered") << 2 << true;
-    QTest::newRow("scale 3: filtered") << 3 << true;
+    // "blended": colours between black and white appear.
+    testsupport::addRows<int, bool>("scale", "blended",
+                                    {{"scale 1: exactly as drawn", 1, false},
+                                     {"scale 2: filtered", 2, true},
+                                     {"scale 3: filtered", 3, true}});
 }
 
 void TestStartup::picturesScaleSmoothly() {

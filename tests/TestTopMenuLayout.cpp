@@ -9,6 +9,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
+#include "ButtonReports.h"
+#include "DataRows.h"
 #include "Pictures.h"
 #include "archive/ResourceArchive.h"
 #include "utility/XmlMsgParser.h"
@@ -22,46 +24,21 @@ using testsupport::pictureOf;
 using testsupport::shownPicture;
 using testsupport::testReader;
 
-struct Report {
-    int event;
-    QPushButton* button;
-    int state;
-};
-
 // The bar with every event recorded, inside a shown window.
-struct Bar {
+struct Bar : testsupport::ButtonReports {
     QWidget window;
     TopMenuLayout* bar;
-    std::vector<Report> reports;
     std::vector<QPoint> moves;
 
     Bar() {
         window.resize(1024, 200);
         bar = new TopMenuLayout(&window);
         bar->resize(1024, 79);
-        for (int event = 0; event < 6; ++event) {
-            bar->setCallback(event, [this, event](QPushButton* button, int state) {
-                reports.push_back({event, button, state});
-            });
-        }
+        record(bar, {0, 1, 2, 3, 4, 5});
         bar->setMoveCallback([this](const QPoint& offset) { moves.push_back(offset); });
         window.show();
     }
     template <typename T> T* child(const char* name) const { return bar->findChild<T*>(name); }
-    QList<int> events() const {
-        QList<int> list;
-        for (const Report& report : reports) {
-            list << report.event;
-        }
-        return list;
-    }
-    QList<int> states() const {
-        QList<int> list;
-        for (const Report& report : reports) {
-            list << report.state;
-        }
-        return list;
-    }
 };
 
 // A mouse event as the platform window delivers it, with the given global position.
@@ -101,10 +78,8 @@ void TestTopMenuLayout::initTestCase() {
 }
 
 void TestTopMenuLayout::buttonsReportEveryState_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("event");
-    QTest::newRow("minimise") << "minimizeButton" << 0;
-    QTest::newRow("close") << "closeButton" << 1;
+    testsupport::addRows<QString, int>(
+        "name", "event", {{"minimise", "minimizeButton", 0}, {"close", "closeButton", 1}});
 }
 
 void TestTopMenuLayout::buttonsReportEveryState() {
@@ -115,23 +90,15 @@ void TestTopMenuLayout::buttonsReportEveryState() {
     auto* button = bar.child<ZVButton>(name.toLatin1().constData());
     QVERIFY(button);
 
-    QEvent enter(QEvent::Enter);
-    QApplication::sendEvent(button, &enter);
-    QTest::mouseClick(button, Qt::LeftButton);
-    QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(button, &leave);
+    testsupport::hoverClickLeave(button);
 
     QCOMPARE(bar.states(), (QList<int>{2, 1, 0, 0}));
-    QCOMPARE(bar.events(), (QList<int>{event, event, event, event}));
-    QCOMPARE(bar.reports.front().button, static_cast<QPushButton*>(button));
+    QVERIFY(bar.allFrom(button, event));
 }
 
 void TestTopMenuLayout::tabPressSwitchesTabs_data() {
-    QTest::addColumn<int>("tab");
-    QTest::addColumn<int>("event");
-    QTest::newRow("tab2") << 2 << 3;
-    QTest::newRow("tab3") << 3 << 4;
-    QTest::newRow("tab4") << 4 << 5;
+    testsupport::addRows<int, int>("tab", "event",
+                                   {{"tab2", 2, 3}, {"tab3", 3, 4}, {"tab4", 4, 5}});
 }
 
 void TestTopMenuLayout::tabPressSwitchesTabs() {

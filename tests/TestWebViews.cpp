@@ -3,6 +3,7 @@
 #include <QWebView>
 #include <QtTest>
 
+#include "DataRows.h"
 #include "HttpTestServer.h"
 #include "utility/XmlMsgParser.h"
 #include "utility/XmlServerParser.h"
@@ -65,10 +66,10 @@ void TestWebViews::init() {
 }
 
 void TestWebViews::fixedAddresses_data() {
-    QTest::addColumn<bool>("notice");
-    QTest::addColumn<QByteArray>("target");
-    QTest::newRow("notice view") << true << QByteArray("/customer?is_mobile=y");
-    QTest::newRow("info view") << false << QByteArray("/community/bList/notice?is_mobile=y");
+    testsupport::addRows<bool, QByteArray>(
+        "notice", "target",
+        {{"notice view", true, QByteArray("/customer?is_mobile=y")},
+         {"info view", false, QByteArray("/community/bList/notice?is_mobile=y")}});
 }
 
 void TestWebViews::fixedAddresses() {
@@ -87,9 +88,8 @@ void TestWebViews::fixedAddresses() {
 }
 
 void TestWebViews::selectionKeepsPage_data() {
-    QTest::addColumn<bool>("selected");
-    QTest::newRow("nothing selected loads again") << false;
-    QTest::newRow("selection keeps the page") << true;
+    testsupport::addRows<bool>(
+        "selected", {{"nothing selected loads again", false}, {"selection keeps the page", true}});
 }
 
 void TestWebViews::selectionKeepsPage() {
@@ -111,9 +111,8 @@ void TestWebViews::selectionKeepsPage() {
 }
 
 void TestWebViews::paymentPost_data() {
-    QTest::addColumn<QString>("path");
-    QTest::newRow("page answers") << "/charge/cash";
-    QTest::newRow("page is an error") << "/missing/cash";
+    testsupport::addRows<QString>(
+        "path", {{"page answers", "/charge/cash"}, {"page is an error", "/missing/cash"}});
 }
 
 // The form goes out as posted, and postPage returns only once that reply has finished,

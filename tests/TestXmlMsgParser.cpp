@@ -7,6 +7,7 @@
 #include <QTextCodec>
 #include <QtTest>
 
+#include "DataRows.h"
 #include "TestSupport.h"
 #include "utility/XmlMsgParser.h"
 
@@ -295,10 +296,9 @@ void TestXmlMsgParser::singleInstance() {
 }
 
 void TestXmlMsgParser::deletedAtExit_data() {
-    QTest::addColumn<QString>("argument");
-    QTest::addColumn<int>("deletions");
-    QTest::newRow("created") << "--probe-create" << 1;
-    QTest::newRow("never created") << "--probe-idle" << 0;
+    testsupport::addRows<QString, int>(
+        "argument", "deletions",
+        {{"created", "--probe-create", 1}, {"never created", "--probe-idle", 0}});
 }
 
 // This program run again in probe mode: the instance, if one was made, is deleted after main

@@ -1,7 +1,6 @@
 #include <functional>
 #include <memory>
 #include <utility>
-#include <vector>
 
 #include <QtTest>
 
@@ -9,6 +8,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "ButtonReports.h"
+#include "DataRows.h"
 #include "Pictures.h"
 #include "archive/ResourceArchive.h"
 #include "widgets/ZVButton.h"
@@ -37,20 +38,8 @@ QString pathOfCode(int code) {
     }
 }
 
-// Every report a button makes: (button, state code).
-struct Recorder {
-    std::vector<std::pair<QPushButton*, int>> reports;
-    ButtonCallback callback() {
-        return [this](QPushButton* button, int state) { reports.emplace_back(button, state); };
-    }
-    QList<int> states() const {
-        QList<int> list;
-        for (const auto& report : reports) {
-            list << report.second;
-        }
-        return list;
-    }
-};
+// Every report a button makes.
+using Recorder = testsupport::ButtonReports;
 
 void sendEnter(QWidget* widget) {
     QEvent enter(QEvent::Enter);
@@ -70,6 +59,20 @@ template <typename Button> Button* makeButton(QWidget* parent, const QString& ca
     button->move(10, 10);
     button->setCaption(caption);
     return button;
+}
+
+// A tab or toggle alone in a shown window, starting on or off, reporting to `recorder`;
+// null when the window did not show.
+template <typename Button>
+Button* shownTwoState(QWidget& window, const QString& caption, bool on, bool active,
+                      Recorder& recorder) {
+    window.resize(400, 300);
+    auto* button = makeButton<Button>(&window, caption);
+    button->setOn(on);
+    button->setActive(active);
+    button->setCallback(recorder.callback());
+    window.show();
+    return QTest::qWaitForWindowExposed(&window) ? button : nullptr;
 }
 
 } // namespace
@@ -150,7 +153,7 @@ void TestZVButton::plainButtonSequence() {
 
     QCOMPARE(recorder.states(), reports);
     for (const auto& report : recorder.reports) {
-        QCOMPARE(report.first, static_cast<QPushButton*>(button));
+        QCOMPARE(report.button, static_cast<QPushButton*>(button));
     }
     QCOMPARE(enterSpy.count(), enters);
     QCOMPARE(denterSpy.count(), 1);
@@ -177,12 +180,12 @@ void TestZVButton::noPictureBeforeFirstShow() {
 }
 
 void TestZVButton::missingPictureGivesEmptyIcon_data() {
-    QTest::addColumn<bool>("registered");
-    QTest::addColumn<QString>("path");
-    QTest::newRow("state never registered") << false << QString();
-    QTest::newRow("entry not in the archive") << true << QStringLiteral("main/nothing.png");
-    QTest::newRow("entry is no picture") << true << QStringLiteral("script/msg.xml");
-    QTest::newRow("empty path") << true << QString();
+    testsupport::addRows<bool, QString>(
+        "registered", "path",
+        {{"state never registered", false, QString()},
+         {"entry not in the archive", true, QStringLiteral("main/nothing.png")},
+         {"entry is no picture", true, QStringLiteral("script/msg.xml")},
+         {"empty path", true, QString()}});
 }
 
 void TestZVButton::missingPictureGivesEmptyIcon() {
@@ -217,14 +220,10 @@ void TestZVButton::tabPress() {
     QFETCH(bool, endOn);
 
     QWidget window;
-    window.resize(400, 300);
-    auto* tab = makeButton<ZVButtonTab>(&window, QStringLiteral("tab"));
-    tab->setOn(startOn);
-    tab->setActive(active);
     Recorder recorder;
-    tab->setCallback(recorder.callback());
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* tab =
+        shownTwoState<ZVButtonTab>(window, QStringLiteral("tab"), startOn, active, recorder);
+    QVERIFY(tab);
 
     QTest::mouseClick(tab, Qt::LeftButton);
     QCOMPARE(recorder.states(), reports);
@@ -250,14 +249,9 @@ void TestZVButton::togglePressedTwice() {
     QFETCH(bool, onAfterFirst);
 
     QWidget window;
-    window.resize(400, 300);
-    auto* toggle = makeButton<ZVButtonToggle>(&window, QString());
-    toggle->setOn(false);
-    toggle->setActive(active);
     Recorder recorder;
-    toggle->setCallback(recorder.callback());
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* toggle = shownTwoState<ZVButtonToggle>(window, QString(), false, active, recorder);
+    QVERIFY(toggle);
 
     QTest::mouseClick(toggle, Qt::LeftButton);
     QCOMPARE(toggle->isOn(), onAfterFirst);
@@ -269,9 +263,7 @@ void TestZVButton::togglePressedTwice() {
 }
 
 void TestZVButton::setOnNeverReports_data() {
-    QTest::addColumn<bool>("tab");
-    QTest::newRow("tab") << true;
-    QTest::newRow("toggle") << false;
+    testsupport::addRows<bool>("tab", {{"tab", true}, {"toggle", false}});
 }
 
 void TestZVButton::setOnNeverReports() {
@@ -326,10 +318,7 @@ void TestZVButton::releaseAndHoverDoNothingOnTabAndToggle() {
 }
 
 void TestZVButton::pressOnCaptionReachesButton_data() {
-    QTest::addColumn<int>("kind");
-    QTest::newRow("ZVButton") << 0;
-    QTest::newRow("ZVButtonTab") << 1;
-    QTest::newRow("ZVButtonToggle") << 2;
+    testsupport::addRows<int>("kind", {{"ZVButton", 0}, {"ZVButtonTab", 1}, {"ZVButtonToggle", 2}});
 }
 
 void TestZVButton::pressOnCaptionReachesButton() {

@@ -10,6 +10,7 @@
 #include <QPalette>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRect>
 #include <QTimer>
 
 #include "archive/ResourceArchive.h"
@@ -58,6 +59,20 @@ void paintTextWhite(QWidget* widget) {
     widget->setPalette(palette);
 }
 
+// A line of white text, left-aligned in its row of the panel.
+QLabel* whiteLabel(QWidget* parent, const char* name, int pixelSize, const QRect& geometry) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    label->setForegroundRole(QPalette::WindowText);
+    paintTextWhite(label);
+    QFont font = label->font();
+    font.setPixelSize(pixelSize);
+    label->setFont(font);
+    label->setGeometry(geometry);
+    return label;
+}
+
 } // namespace
 
 FtpDownloadView::FtpDownloadView(QWidget* parent) : QWidget(parent) {
@@ -79,26 +94,9 @@ FtpDownloadView::FtpDownloadView(QWidget* parent) : QWidget(parent) {
     paintTextWhite(progressBar);
     progressBar->setStyleSheet(barStyle);
 
-    statusLabel = new QLabel(this);
-    statusLabel->setObjectName("statusLabel");
-    statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    statusLabel->setForegroundRole(QPalette::WindowText);
-    paintTextWhite(statusLabel);
-    QFont statusFont = statusLabel->font();
-    statusFont.setPixelSize(15);
-    statusLabel->setFont(statusFont);
-    statusLabel->setGeometry(28, 86, 256, 22);
-    statusLabel->setText(QString());
-
-    figuresLabel = new QLabel(this);
-    figuresLabel->setObjectName("figuresLabel");
-    figuresLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    statusLabel = whiteLabel(this, "statusLabel", 15, QRect(28, 86, 256, 22));
+    figuresLabel = whiteLabel(this, "figuresLabel", 12, QRect(28, 136, 338, 22));
     figuresLabel->setTextFormat(Qt::PlainText);
-    paintTextWhite(figuresLabel);
-    QFont small = figuresLabel->font();
-    small.setPixelSize(12);
-    figuresLabel->setFont(small);
-    figuresLabel->setGeometry(28, 136, 338, 22);
 
     cancelButton = new QPushButton(this);
     cancelButton->setObjectName("cancelButton");

@@ -11,6 +11,7 @@
 
 #include "archive/ResourceArchive.h"
 #include "utility/XmlMsgParser.h"
+#include "widgets/ButtonSupport.h"
 #include "widgets/ZVButton.h"
 #include "widgets/ZVButtonTab.h"
 
@@ -27,24 +28,15 @@ TopMenuLayout::TopMenuLayout(QWidget* parent) : QWidget(parent) {
     background->adjustSize();
     background->show();
 
-    minimizeButton = new ZVButton(this);
-    minimizeButton->setObjectName("minimizeButton");
-    for (int state : {ButtonReleased, ButtonPressed, ButtonEntered}) {
-        minimizeButton->setImage(state, "main/min.png");
-    }
-    minimizeButton->showImage(ButtonReleased);
-    minimizeButton->setCallback(
+    // The title buttons show one picture in every state.
+    minimizeButton = buttonsupport::createPictureButton(
+        this, "minimizeButton", "main/min.png", "main/min.png", "main/min.png",
         [this](QPushButton* button, int state) { onButton(EventMinimize, button, state); });
     minimizeButton->resize(24, 25);
     minimizeButton->move(960, 6);
 
-    closeButton = new ZVButton(this);
-    closeButton->setObjectName("closeButton");
-    for (int state : {ButtonReleased, ButtonPressed, ButtonEntered}) {
-        closeButton->setImage(state, "main/exitsmall.png");
-    }
-    closeButton->showImage(ButtonReleased);
-    closeButton->setCallback(
+    closeButton = buttonsupport::createPictureButton(
+        this, "closeButton", "main/exitsmall.png", "main/exitsmall.png", "main/exitsmall.png",
         [this](QPushButton* button, int state) { onButton(EventClose, button, state); });
     closeButton->resize(24, 25);
     closeButton->move(990, 6);

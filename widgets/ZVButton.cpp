@@ -38,22 +38,20 @@ void ZVButton::setCallback(ButtonCallback cb) {
 }
 
 void ZVButton::onHover() {
-    if (!active) {
-        return;
-    }
-    showImage(ButtonEntered);
-    if (callback) {
-        callback(this, ButtonEntered);
-    }
+    showAndReport(ButtonEntered);
 }
 
 void ZVButton::onPress() {
+    showAndReport(ButtonPressed);
+}
+
+void ZVButton::showAndReport(int state) {
     if (!active) {
         return;
     }
-    showImage(ButtonPressed);
+    showImage(state);
     if (callback) {
-        callback(this, ButtonPressed);
+        callback(this, state);
     }
 }
 

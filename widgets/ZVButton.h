@@ -41,6 +41,8 @@ protected:
 
 private:
     void init();
+    // Shows the picture of `state` and reports it, unless the button is inactive.
+    void showAndReport(int state);
 
     bool active = true;
     QLabel* caption = nullptr;

@@ -319,14 +319,17 @@ def message_box(text, ok):
     return '<div class="msg {}">{}</div>'.format("ok" if ok else "err", esc(text))
 
 
+def notice_parts(notice, ok):
+    """The opening of a page body: the message box, when there is something to say."""
+    return [message_box(notice, ok)] if notice else []
+
+
 def hidden(name, value):
     return '<input type="hidden" name="{}" value="{}">'.format(esc(name), esc(value))
 
 
 def charge_page(account, pass_value, notice=None, ok=True):
-    parts = []
-    if notice:
-        parts.append(message_box(notice, ok))
+    parts = notice_parts(notice, ok)
     parts.append(
         '<div class="card"><table>'
         "<tr><th>Player</th><td class=\"gold\">{}</td></tr>"
@@ -352,9 +355,7 @@ def charge_page(account, pass_value, notice=None, ok=True):
 
 
 def regist_page(notice=None, ok=False, user_id="", nick=""):
-    parts = []
-    if notice:
-        parts.append(message_box(notice, ok))
+    parts = notice_parts(notice, ok)
     parts.append(
         '<form class="card" method="post" action="/member/regist">'
         '<label for="userid">User id</label>'

@@ -71,3 +71,14 @@ class Runner:
     def stderr_text(self):
         with open(self.log_path, "rb") as f:
             return f.read().decode("utf-8", "replace")
+
+
+def start_ready(script, args, log_path, name):
+    """Starts a tool and waits until it listens; when it does not, stops it and raises
+    RuntimeError with what it logged."""
+    runner = Runner(script, args, log_path)
+    if not runner.wait_ready():
+        log = runner.stderr_text()
+        runner.stop()
+        raise RuntimeError(name + " did not start:\n" + log)
+    return runner

@@ -9,7 +9,7 @@ import subprocess
 import tempfile
 import unittest
 
-from service_runner import Runner, free_port
+from service_runner import Runner, free_port, start_ready
 
 HOST = "127.0.0.7"
 USER = "player"
@@ -26,6 +26,7 @@ class FtpServerTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.tmp = tempfile.TemporaryDirectory()
+        cls.addClassCleanup(cls.tmp.cleanup)
         cls.root = os.path.join(cls.tmp.name, "root")
         games = os.path.join(cls.root, "BoardGame")
         # Random bytes over several blocks catch truncated or text-mode transfers.
@@ -35,20 +36,11 @@ class FtpServerTest(unittest.TestCase):
         write(os.path.join(games, "Poker", "data", "a.bin"), cls.small)
         os.makedirs(os.path.join(games, "Matgo"))
         cls.port = free_port(HOST)
-        cls.server = Runner("ftp_server.py", [
+        cls.server = start_ready("ftp_server.py", [
             "--host", HOST, "--port", str(cls.port), "--root", cls.root,
             "--user", USER, "--password", PASSWORD],
-            os.path.join(cls.tmp.name, "ftp.log"))
-        if not cls.server.wait_ready():
-            log = cls.server.stderr_text()
-            cls.server.stop()
-            cls.tmp.cleanup()
-            raise RuntimeError("FTP server did not start:\n" + log)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
-        cls.tmp.cleanup()
+            os.path.join(cls.tmp.name, "ftp.log"), "FTP server")
+        cls.addClassCleanup(cls.server.stop)
 
     def connect(self, user=USER, password=PASSWORD):
         ftp = ftplib.FTP()

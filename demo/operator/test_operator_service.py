@@ -22,7 +22,7 @@ import unittest
 from html.parser import HTMLParser
 from urllib.parse import quote, urlencode
 
-from service_runner import Runner, free_port
+from service_runner import Runner, free_port, start_ready
 
 HOST = "127.0.0.7"
 CODE_KEY = "K4T7W2N9Q1X5M8P3"
@@ -87,23 +87,15 @@ class ServiceCase(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.tmp = tempfile.TemporaryDirectory()
+        cls.addClassCleanup(cls.tmp.cleanup)
         cls.db_path = os.path.join(cls.tmp.name, "operator.db")
         cls.login_port = free_port(HOST)
         cls.web_port = free_port(HOST)
-        cls.service = Runner("operator_service.py", [
+        cls.service = start_ready("operator_service.py", [
             "--host", HOST, "--login-port", str(cls.login_port),
             "--web-port", str(cls.web_port), "--db", cls.db_path] + cls.extra_args,
-            os.path.join(cls.tmp.name, "service.log"))
-        if not cls.service.wait_ready():
-            log = cls.service.stderr_text()
-            cls.service.stop()
-            cls.tmp.cleanup()
-            raise RuntimeError("operator service did not start:\n" + log)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.service.stop()
-        cls.tmp.cleanup()
+            os.path.join(cls.tmp.name, "service.log"), "operator service")
+        cls.addClassCleanup(cls.service.stop)
 
     # -- plain HTTP -------------------------------------------------------------
 

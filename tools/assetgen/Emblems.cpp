@@ -1,6 +1,8 @@
 #include "Emblems.h"
 
 #include <cmath>
+#include <functional>
+#include <initializer_list>
 
 #include <QPainter>
 #include <QPainterPath>
@@ -13,13 +15,29 @@ namespace {
 
 using draw::Suit;
 
-// Draws one card of a fan: `draw` paints in coordinates rotated by `angle` about `pivot`.
-template <typename Draw> void inFan(QPainter& p, const QPointF& pivot, qreal angle, Draw draw) {
+// One card of a fan: its angle, and what paints it in the card's own coordinates.
+struct FanCard {
+    qreal angle;
+    std::function<void()> draw;
+};
+
+// Draws the cards of a fan in order, each rotated by its angle about `pivot`.
+void fan(QPainter& p, const QPointF& pivot, std::initializer_list<FanCard> cards) {
     p.save();
-    p.translate(pivot);
-    p.rotate(angle);
-    draw();
+    p.setRenderHint(QPainter::Antialiasing);
+    for (const FanCard& card : cards) {
+        p.save();
+        p.translate(pivot);
+        p.rotate(card.angle);
+        card.draw();
+        p.restore();
+    }
     p.restore();
+}
+
+// Where each card of a fan lies before it is turned: upright over the pivot, `lift` above it.
+QRectF fanRect(const QSizeF& size, qreal lift) {
+    return QRectF(-size.width() / 2, -size.height() - lift, size.width(), size.height());
 }
 
 void cardBody(QPainter& p, const QRectF& r, qreal radius, const QColor& fill, const QColor& edge) {
@@ -235,12 +253,11 @@ void whiteDragonTile(QPainter& p, const QRectF& face) {
 void poker(QPainter& p, const QRectF& box) {
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
-    const QSizeF card(60, 86);
-    const QPointF pivot(box.center().x() + 4, box.bottom() + 10);
-    const QRectF rect(-card.width() / 2, -card.height() - 30, card.width(), card.height());
-    inFan(p, pivot, -22, [&] { playingCard(p, rect, "A", Suit::Spade); });
-    inFan(p, pivot, -4, [&] { playingCard(p, rect, "K", Suit::Heart); });
-    inFan(p, pivot, 14, [&] { playingCard(p, rect, "7", Suit::Diamond); });
+    const QRectF rect = fanRect(QSizeF(60, 86), 30);
+    fan(p, QPointF(box.center().x() + 4, box.bottom() + 10),
+        {{-22, [&] { playingCard(p, rect, "A", Suit::Spade); }},
+         {-4, [&] { playingCard(p, rect, "K", Suit::Heart); }},
+         {14, [&] { playingCard(p, rect, "7", Suit::Diamond); }}});
     // A short stack of chips in front of the fan.
     const QPointF base(box.left() + 22, box.bottom() - 16);
     for (int i = 0; i < 3; ++i) {
@@ -251,27 +268,19 @@ void poker(QPainter& p, const QRectF& box) {
 }
 
 void matgo(QPainter& p, const QRectF& box) {
-    p.save();
-    p.setRenderHint(QPainter::Antialiasing);
-    const QSizeF card(56, 86);
-    const QPointF pivot(box.center().x(), box.bottom() + 18);
-    const QRectF rect(-card.width() / 2, -card.height() - 34, card.width(), card.height());
-    inFan(p, pivot, -24, [&] { hwatuBack(p, rect); });
-    inFan(p, pivot, -3, [&] { hwatuPlum(p, rect); });
-    inFan(p, pivot, 18, [&] { hwatuMoon(p, rect); });
-    p.restore();
+    const QRectF rect = fanRect(QSizeF(56, 86), 34);
+    fan(p, QPointF(box.center().x(), box.bottom() + 18),
+        {{-24, [&] { hwatuBack(p, rect); }},
+         {-3, [&] { hwatuPlum(p, rect); }},
+         {18, [&] { hwatuMoon(p, rect); }}});
 }
 
 void hongsip(QPainter& p, const QRectF& box) {
-    p.save();
-    p.setRenderHint(QPainter::Antialiasing);
-    const QSizeF tile(46, 92);
-    const QPointF pivot(box.center().x(), box.bottom() + 14);
-    const QRectF rect(-tile.width() / 2, -tile.height() - 22, tile.width(), tile.height());
-    inFan(p, pivot, -22, [&] { domino(p, rect, 4, 6); });
-    inFan(p, pivot, 0, [&] { domino(p, rect, 1, 3); });
-    inFan(p, pivot, 22, [&] { domino(p, rect, 5, 5); });
-    p.restore();
+    const QRectF rect = fanRect(QSizeF(46, 92), 22);
+    fan(p, QPointF(box.center().x(), box.bottom() + 14),
+        {{-22, [&] { domino(p, rect, 4, 6); }},
+         {0, [&] { domino(p, rect, 1, 3); }},
+         {22, [&] { domino(p, rect, 5, 5); }}});
 }
 
 void majong(QPainter& p, const QRectF& box) {

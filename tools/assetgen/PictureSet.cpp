@@ -16,6 +16,21 @@ using draw::Face;
 
 namespace {
 
+// A picture being drawn: a transparent canvas with a painter on it.
+struct Picture {
+    Picture(int width, int height, QPainter::RenderHints hints = {})
+        : image(draw::canvas(width, height)), painter(&image) {
+        painter.setRenderHints(hints);
+    }
+    QImage done() {
+        painter.end();
+        return image;
+    }
+
+    QImage image;
+    QPainter painter;
+};
+
 constexpr QRgb kExitRed = 0xff8e2a2a;
 constexpr QRgb kChargeAmber = 0xffb0601a;
 constexpr QRgb kGoGreen = 0xff23864f;
@@ -125,6 +140,40 @@ void brassRule(QPainter& p, qreal x1, qreal x2, qreal y) {
     p.fillRect(QRectF(x1, y, x2 - x1, 1), g);
 }
 
+// A walnut bar set off by a brass line across it at `edge` with a dark line under that.
+void woodBar(QPainter& p, const QRectF& r, qreal edge, const QColor& brass, int shadowAlpha) {
+    draw::wood(p, r);
+    p.fillRect(QRectF(r.left(), edge, r.width(), 1), brass);
+    p.fillRect(QRectF(r.left(), edge + 1, r.width(), 1), QColor(0, 0, 0, shadowAlpha));
+}
+
+// A walnut board with rounded corners in a brass frame.
+void woodPanel(QPainter& p, const QRectF& r, qreal radius) {
+    p.save();
+    p.setClipPath(draw::rounded(r, radius));
+    draw::wood(p, r);
+    p.restore();
+    draw::brassFrame(p, r, radius, 2);
+}
+
+// A piece of baize set into a board: shaded under its upper edge, edged in dark brass.
+void clothPanel(QPainter& p, const QRectF& cloth, qreal radius, const QPointF& light) {
+    p.save();
+    p.setClipPath(draw::rounded(cloth, radius));
+    draw::felt(p, cloth, light, 0.45);
+    QLinearGradient shade(cloth.topLeft(), cloth.topLeft() + QPointF(0, 8));
+    shade.setColorAt(0, QColor(0, 0, 0, 110));
+    shade.setColorAt(1, QColor(0, 0, 0, 0));
+    p.fillRect(cloth, shade);
+    p.restore();
+    p.setPen(QPen(QColor(draw::kBrassDark), 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(draw::rounded(cloth.adjusted(0.5, 0.5, -0.5, -0.5), radius));
+}
+
+const draw::Suit suits[] = {draw::Suit::Spade, draw::Suit::Heart, draw::Suit::Diamond,
+                            draw::Suit::Club};
+
 } // namespace
 
 QMap<QString, QImage> PictureSet::pictures() const {
@@ -191,18 +240,15 @@ bool PictureSet::write(const QString& outDir, QString& error) const {
 }
 
 QImage PictureSet::icon(int size) const {
-    QImage img = draw::canvas(size, size);
-    QPainter p(&img);
+    Picture pic(size, size);
+    QPainter& p = pic.painter;
     draw::logo(p, QRectF(0, 0, size, size));
-    p.end();
-    return img.convertToFormat(QImage::Format_ARGB32);
+    return pic.done().convertToFormat(QImage::Format_ARGB32);
 }
 
 QImage PictureSet::base() const {
-    QImage img = draw::canvas(1024, 611);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
+    Picture pic(1024, 611, QPainter::Antialiasing | QPainter::TextAntialiasing);
+    QPainter& p = pic.painter;
     draw::felt(p, QRectF(0, 0, 1024, 611), QPointF(512, 260));
 
     draw::shadowText(p, QRectF(46, 6, 400, 28), Qt::AlignLeft | Qt::AlignVCenter,
@@ -217,12 +263,7 @@ QImage PictureSet::base() const {
     // Welcome banner in the free cell of the second row.
     const QRectF banner(362, 225, 617, 162);
     draw::dropShadow(p, banner, 14, 7, 105);
-    const QPainterPath bannerPath = draw::rounded(banner, 14);
-    p.save();
-    p.setClipPath(bannerPath);
-    draw::wood(p, banner);
-    p.restore();
-    draw::brassFrame(p, banner, 14, 2);
+    woodPanel(p, banner, 14);
     p.setPen(QPen(draw::withAlpha(QColor(draw::kBrass), 90), 1));
     p.setBrush(Qt::NoBrush);
     p.drawPath(draw::rounded(banner.adjusted(7.5, 7.5, -7.5, -7.5), 9));
@@ -256,8 +297,6 @@ QImage PictureSet::base() const {
     p.setPen(QPen(draw::withAlpha(QColor(draw::kBrass), 70), 1));
     p.drawEllipse(QPointF(512, 240), 596, 316);
 
-    const draw::Suit suits[] = {draw::Suit::Spade, draw::Suit::Heart, draw::Suit::Diamond,
-                                draw::Suit::Club};
     for (int i = 0; i < 4; ++i) {
         const QRectF box(512 - 2 * 40 + i * 40 + 8, 462, 24, 24);
         p.fillPath(draw::suitPath(suits[i], box.translated(1, 1)), QColor(0, 0, 0, 70));
@@ -268,17 +307,13 @@ QImage PictureSet::base() const {
     draw::shadowText(p, QRectF(312, 494, 400, 20), Qt::AlignCenter, "PLAY FAIR  \u00b7  HAVE FUN",
                      mark, draw::withAlpha(QColor(draw::kBrassLight), 150), 90);
     brassRule(p, 362, 662, 522);
-    p.end();
-    return img;
+    return pic.done();
 }
 
 QImage PictureSet::topBar() const {
-    QImage img = draw::canvas(1024, 79);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    draw::wood(p, QRectF(0, 0, 1024, 37));
-    p.fillRect(QRectF(0, 35, 1024, 1), QColor(draw::kBrassDark));
-    p.fillRect(QRectF(0, 36, 1024, 1), QColor(0, 0, 0, 150));
+    Picture pic(1024, 79, QPainter::Antialiasing);
+    QPainter& p = pic.painter;
+    woodBar(p, QRectF(0, 0, 1024, 37), 35, QColor(draw::kBrassDark), 150);
     // The tabs cover the lower strip; this only shows through their gaps.
     draw::fillVertical(p, draw::rounded(QRectF(0, 37, 1024, 42), 0), QColor(draw::kWood),
                        QColor(draw::kWoodDark));
@@ -289,17 +324,13 @@ QImage PictureSet::topBar() const {
     brassRule(p, 250, 700, 18);
 
     draw::inset(p, QRectF(955, 3, 63, 31), 7, QColor(0, 0, 0, 70));
-    p.end();
-    return img;
+    return pic.done();
 }
 
 QImage PictureSet::bottomBar() const {
-    QImage img = draw::canvas(1024, 78);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    draw::wood(p, QRectF(0, 0, 1024, 78));
-    p.fillRect(QRectF(0, 0, 1024, 1), QColor(draw::kBrass));
-    p.fillRect(QRectF(0, 1, 1024, 1), QColor(0, 0, 0, 140));
+    Picture pic(1024, 78, QPainter::Antialiasing);
+    QPainter& p = pic.painter;
+    woodBar(p, QRectF(0, 0, 1024, 78), 0, QColor(draw::kBrass), 140);
 
     megaphoneIcon(p, QRectF(12, 10, 26, 24), QColor(draw::kBrass));
 
@@ -313,13 +344,12 @@ QImage PictureSet::bottomBar() const {
     draw::chip(p, QPointF(386, 57), 9, QColor(draw::kBrass).darker(115));
 
     draw::inset(p, QRectF(633, 37, 364, 40), 8, QColor(0, 0, 0, 60));
-    p.end();
-    return img;
+    return pic.done();
 }
 
 QImage PictureSet::tab(bool on) const {
-    QImage img = draw::canvas(256, 42);
-    QPainter p(&img);
+    Picture pic(256, 42);
+    QPainter& p = pic.painter;
     const QRectF r(0, 0, 256, 42);
     if (on) {
         // The current tab runs into the baize of the page below it.
@@ -339,8 +369,7 @@ QImage PictureSet::tab(bool on) const {
         p.fillRect(QRectF(0, 0, 256, 1), QColor(255, 235, 200, 28));
         p.fillRect(QRectF(0, 41, 256, 1), QColor(draw::kBrassDark));
     }
-    p.end();
-    return img;
+    return pic.done();
 }
 
 QImage PictureSet::divider() const {
@@ -355,9 +384,8 @@ QImage PictureSet::divider() const {
 }
 
 QImage PictureSet::titleButton(bool close) const {
-    QImage img = draw::canvas(24, 25);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
+    Picture pic(24, 25, QPainter::Antialiasing);
+    QPainter& p = pic.painter;
     const QColor face = close ? QColor(kExitRed) : QColor(draw::kWoodLight).lighter(130);
     draw::buttonFace(p, QRectF(0, 0, 24, 25), 5, face, Face::Normal);
     p.setPen(QPen(QColor(draw::kIvory), 2, Qt::SolidLine, Qt::RoundCap));
@@ -367,14 +395,12 @@ QImage PictureSet::titleButton(bool close) const {
     } else {
         p.drawLine(QPointF(7.5, 16), QPointF(16.5, 16));
     }
-    p.end();
-    return img;
+    return pic.done();
 }
 
 QImage PictureSet::refreshButton(Face face) const {
-    QImage img = draw::canvas(34, 34);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
+    Picture pic(34, 34, QPainter::Antialiasing);
+    QPainter& p = pic.painter;
     draw::buttonFace(p, QRectF(0, 0, 34, 34), 17, QColor(kGoGreen), face);
     const QPointF shift = face == Face::Pressed ? QPointF(0.8, 0.8) : QPointF();
     const QPointF c = QPointF(17, 17) + shift;
@@ -398,24 +424,20 @@ QImage PictureSet::refreshButton(Face face) const {
     head.closeSubpath();
     p.setPen(Qt::NoPen);
     p.fillPath(head, ink);
-    p.end();
-    return img;
+    return pic.done();
 }
 
 QImage PictureSet::plainButton(int width, int height, const QColor& colour, Face face) const {
-    QImage img = draw::canvas(width, height);
-    QPainter p(&img);
+    Picture pic(width, height);
+    QPainter& p = pic.painter;
     draw::buttonFace(p, QRectF(0, 0, width, height), height > 50 ? 11 : 8, colour, face);
-    p.end();
-    return img;
+    return pic.done();
 }
 
 QImage PictureSet::gameButton(int game, Face face) const {
     const GameLook& look = games[game];
-    QImage img = draw::canvas(298, 162);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
+    Picture pic(298, 162, QPainter::Antialiasing | QPainter::TextAntialiasing);
+    QPainter& p = pic.painter;
 
     const QRectF r(0, 0, 298, 162);
     const QColor colour(look.colour);
@@ -486,15 +508,12 @@ QImage PictureSet::gameButton(int game, Face face) const {
         p.setBrush(Qt::NoBrush);
         p.drawPath(draw::rounded(r.adjusted(1.75, 1.75, -1.75, -1.75), 12.5));
     }
-    p.end();
-    return img;
+    return pic.done();
 }
 
 QImage PictureSet::loginBase() const {
-    QImage img = draw::canvas(569, 220);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
+    Picture pic(569, 220, QPainter::Antialiasing | QPainter::TextAntialiasing);
+    QPainter& p = pic.painter;
     const QRectF r(0, 0, 569, 220);
     draw::wood(p, r);
     draw::brassFrame(p, r.adjusted(3, 3, -3, -3), 8, 2);
@@ -506,19 +525,7 @@ QImage PictureSet::loginBase() const {
                      "Board Game Launcher", draw::font(13, true), QColor(draw::kBrassLight), 170);
 
     // The form lies on a piece of baize; the buttons sit on the wood to its right.
-    const QRectF cloth(18, 57, 372, 147);
-    const QPainterPath clothPath = draw::rounded(cloth, 10);
-    p.save();
-    p.setClipPath(clothPath);
-    draw::felt(p, cloth, QPointF(200, 110), 0.45);
-    QLinearGradient shade(cloth.topLeft(), cloth.topLeft() + QPointF(0, 8));
-    shade.setColorAt(0, QColor(0, 0, 0, 110));
-    shade.setColorAt(1, QColor(0, 0, 0, 0));
-    p.fillRect(cloth, shade);
-    p.restore();
-    p.setPen(QPen(QColor(draw::kBrassDark), 1));
-    p.setBrush(Qt::NoBrush);
-    p.drawPath(draw::rounded(cloth.adjusted(0.5, 0.5, -0.5, -0.5), 10));
+    clothPanel(p, QRectF(18, 57, 372, 147), 10, QPointF(200, 110));
 
     for (qreal y : {73.0, 117.0}) {
         p.setPen(Qt::NoPen);
@@ -533,14 +540,12 @@ QImage PictureSet::loginBase() const {
 
     p.setPen(QPen(draw::withAlpha(QColor(draw::kBrass), 110), 1));
     p.drawLine(QPointF(397.5, 66), QPointF(397.5, 195));
-    p.end();
-    return img;
+    return pic.done();
 }
 
 QImage PictureSet::checkBox(bool ticked) const {
-    QImage img = draw::canvas(40, 32);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
+    Picture pic(40, 32, QPainter::Antialiasing);
+    QPainter& p = pic.painter;
     const QRectF box(9, 5, 22, 22);
     draw::inset(p, box, 4, QColor(0x0a, 0x1f, 0x14, 230));
     p.setPen(QPen(QColor(draw::kBrass), 1.5));
@@ -556,45 +561,23 @@ QImage PictureSet::checkBox(bool ticked) const {
         p.setPen(QPen(QColor(draw::kBrassLight), 3.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         p.drawPath(tick);
     }
-    p.end();
-    return img;
+    return pic.done();
 }
 
 QImage PictureSet::installBase() const {
-    QImage img = draw::canvas(392, 192);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
+    Picture pic(392, 192, QPainter::Antialiasing | QPainter::TextAntialiasing);
+    QPainter& p = pic.painter;
     const QRectF r(0, 0, 392, 192);
-    const QPainterPath outline = draw::rounded(r, 10);
-    p.save();
-    p.setClipPath(outline);
-    draw::wood(p, r);
-    p.restore();
-    draw::brassFrame(p, r, 10, 2);
+    woodPanel(p, r, 10);
 
     downloadIcon(p, QRectF(20, 14, 36, 36));
     draw::shadowText(p, QRectF(68, 12, 300, 40), Qt::AlignLeft | Qt::AlignVCenter, "Game Update",
                      draw::font(21, true), QColor(draw::kIvory), 200);
 
-    const QRectF cloth(14, 60, 364, 120);
-    const QPainterPath clothPath = draw::rounded(cloth, 9);
-    p.save();
-    p.setClipPath(clothPath);
-    draw::felt(p, cloth, QPointF(196, 100), 0.45);
-    QLinearGradient shade(cloth.topLeft(), cloth.topLeft() + QPointF(0, 8));
-    shade.setColorAt(0, QColor(0, 0, 0, 110));
-    shade.setColorAt(1, QColor(0, 0, 0, 0));
-    p.fillRect(cloth, shade);
-    p.restore();
-    p.setPen(QPen(QColor(draw::kBrassDark), 1));
-    p.setBrush(Qt::NoBrush);
-    p.drawPath(draw::rounded(cloth.adjusted(0.5, 0.5, -0.5, -0.5), 9));
+    clothPanel(p, QRectF(14, 60, 364, 120), 9, QPointF(196, 100));
 
     // The four suits sit in the title bar; the cloth keeps rows for the hint, the status
     // line, the progress bar and the figures with the cancel button (drawn by the panel).
-    const draw::Suit suits[] = {draw::Suit::Spade, draw::Suit::Heart, draw::Suit::Diamond,
-                                draw::Suit::Club};
     for (int i = 0; i < 4; ++i) {
         const QRectF box(276 + i * 24, 22, 16, 16);
         p.fillPath(draw::suitPath(suits[i], box), draw::withAlpha(QColor(draw::kBrass), 210));
@@ -604,6 +587,5 @@ QImage PictureSet::installBase() const {
                      draw::withAlpha(QColor(draw::kIvory), 200), 140);
 
     draw::inset(p, QRectF(24, 110, 344, 22), 5, QColor(0, 0, 0, 120));
-    p.end();
-    return img;
+    return pic.done();
 }
