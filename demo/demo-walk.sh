@@ -18,8 +18,16 @@ small_window() { # a visible window of the launcher other than the main one
 }
 
 (cd "$workdir" && exec "$launcher") & launcher_pid=$!
+
+shoot() { # a picture of the whole screen, or the walk ends as failed
+  if ! import -window root "$1"; then
+    echo "demo-walk: could not write $1" >&2
+    kill $launcher_pid; exit 1
+  fi
+}
+
 sleep 4
-import -window root "$prefix.png"
+shoot "$prefix.png"
 
 dialog=$(xdotool search --name "Log in" | head -n 1)
 if [ -z "$dialog" ]; then
@@ -33,12 +41,12 @@ xdotool mousemove $((X + 265)) $((Y + 130)) click 1
 xdotool type --delay 30 demo1234
 xdotool mousemove $((X + 475)) $((Y + 105)) mousedown 1 sleep 0.2 mouseup 1
 sleep 3
-import -window root "$prefix-logged-in.png"
+shoot "$prefix-logged-in.png"
 
 # Matgo is behind on a fresh run tree: the launcher asks before updating.
 xdotool mousemove 511 199 mousedown 1 sleep 0.2 mouseup 1
 sleep 1
-import -window root "$prefix-question.png"
+shoot "$prefix-question.png"
 if box=$(small_window); then
   eval "$(xdotool getwindowgeometry --shell "$box")"
   xdotool mousemove $((X + WIDTH - 50)) $((Y + HEIGHT - 24)) mousedown 1 sleep 0.2 mouseup 1
@@ -48,7 +56,7 @@ for _ in $(seq 1 50); do
   sleep 0.2
 done
 sleep 1
-import -window root "$prefix-game.png"
+shoot "$prefix-game.png"
 kill $launcher_pid
 wait $launcher_pid 2>/dev/null
 exit 0

@@ -78,6 +78,7 @@ workdir="$build/run/Launcher/bin/release"
 echo "run-demo: log in as demo / demo1234 (see README for more accounts)"
 if [ $headless -eq 1 ]; then
   # Under Xvfb: the first look, a login as the demo player, an update and the game.
+  mkdir -p "$(dirname "$shot")"
   xvfb-run -a -s "-screen 0 1024x768x24" "$root/demo/demo-walk.sh" "$workdir" \
     "$workdir/launcher" "${shot%.png}"
   echo "run-demo: screenshots written to ${shot%.png}{,-logged-in,-question,-game}.png"
