@@ -15,6 +15,7 @@
 #include "RunTreeFixture.h"
 #include "TestSupport.h"
 #include "ZipMaker.h"
+#include "update/CurlLibrary.h"
 #include "update/FtpConnection.h"
 #include "update/FtpThread.h"
 #include "utility/XmlServerParser.h"
@@ -99,6 +100,13 @@ private:
     std::unique_ptr<testsupport::RunTreeFixture> tree;
 };
 
+namespace {
+bool libcurlMapped() {
+    QFile maps("/proc/self/maps");
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("/libcurl");
+}
+} // namespace
+
 void TestFtpThread::initTestCase() {
     // Short limits so the stalled-server cases end quickly; the launcher uses 30 s.
     FtpConnection::setTimeouts(5, 2);
@@ -160,7 +168,13 @@ void TestFtpThread::packageOnly() {
     setFtpUrl(server.url());
 
     FtpThread thread("Poker");
+    // The first test of the process to transfer: libcurl comes in with the first update,
+    // not with the program or its update objects.
+    QVERIFY(!CurlLibrary::isLoaded());
+    QVERIFY(!libcurlMapped());
     runToEnd(thread);
+    QVERIFY(CurlLibrary::isLoaded());
+    QVERIFY(libcurlMapped());
     QCOMPARE(thread.phase.load(), int(FtpThread::Installing));
     QCOMPARE(server.paths("NLST"), QStringList({"/BoardGame/Poker"}));
     QCOMPARE(server.paths("RETR"), QStringList({"/BoardGame/Poker/Poker.zip"}));
