@@ -230,7 +230,8 @@ SEED_VECTOR_TARGET inline void storeBigEndian(unsigned char* p, __m512i v) {
     _mm512_storeu_si512(p, _mm512_shuffle_epi8(v, swap));
 }
 
-constexpr int kVectorBlocks = 32; // two groups of 16 in flight, to hide the latency
+constexpr int kGroups = 2; // groups of 16 blocks in flight, to hide the latency
+constexpr int kVectorBlocks = 16 * kGroups;
 
 // Whole passes of kVectorBlocks blocks; returns the number of blocks done.
 template <bool Encrypt>
@@ -244,8 +245,8 @@ SEED_VECTOR_TARGET std::size_t cryptVector(unsigned char* data, std::size_t bloc
     std::size_t done = 0;
     for (; blocks - done >= kVectorBlocks; done += kVectorBlocks) {
         unsigned char* p = data + 16 * done;
-        __m512i l0[2], l1[2], r0[2], r1[2];
-        for (int g = 0; g < 2; ++g) {
+        __m512i l0[kGroups], l1[kGroups], r0[kGroups], r1[kGroups];
+        for (int g = 0; g < kGroups; ++g) {
             l0[g] = loadBigEndian(p + 256 * g);
             l1[g] = loadBigEndian(p + 256 * g + 64);
             r0[g] = loadBigEndian(p + 256 * g + 128);
@@ -255,14 +256,14 @@ SEED_VECTOR_TARGET std::size_t cryptVector(unsigned char* data, std::size_t bloc
         for (int i = 0; i < 16; i += 2) {
             const int a = Encrypt ? 2 * i : 30 - 2 * i;
             const int c = Encrypt ? a + 2 : a - 2;
-            for (int g = 0; g < 2; ++g) {
+            for (int g = 0; g < kGroups; ++g) {
                 roundVector(t, l0[g], l1[g], r0[g], r1[g], rk.k[a], rk.k[a + 1]);
             }
-            for (int g = 0; g < 2; ++g) {
+            for (int g = 0; g < kGroups; ++g) {
                 roundVector(t, r0[g], r1[g], l0[g], l1[g], rk.k[c], rk.k[c + 1]);
             }
         }
-        for (int g = 0; g < 2; ++g) {
+        for (int g = 0; g < kGroups; ++g) {
             transpose(r0[g], r1[g], l0[g], l1[g]);
             storeBigEndian(p + 256 * g, r0[g]);
             storeBigEndian(p + 256 * g + 64, r1[g]);

@@ -129,10 +129,17 @@ def one_run(launcher, workdir, service, anchor, seconds, notice_bytes):
                     with sqlite3.connect(db) as conn:
                         conn.execute("INSERT INTO notices (subject, contents) VALUES (?, ?)",
                                      ("Long", "x" * notice_bytes))
-                for program in [launcher] + ([anchor] if anchor else []):
+                # The anchor first, and mapped before the launcher starts: a window mapped
+                # later would be stacked over the login dialog and take its clicks.
+                for program in ([anchor] if anchor else []) + [launcher]:
                     processes.append(subprocess.Popen([program], cwd=workdir,
                                                       stdout=subprocess.DEVNULL,
                                                       stderr=subprocess.DEVNULL))
+                    if program == anchor:
+                        subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--pid",
+                                        str(processes[-1].pid)], check=True, timeout=30,
+                                       capture_output=True)
+                processes.reverse()  # the launcher's figures come first
                 log_in()
                 time.sleep(5)  # the login and the first refreshes settle
                 watched = [Watched(p) for p in processes]
