@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include <QLibrary>
+#include <QStringList>
 
 namespace {
 std::atomic<bool> loaded{false};
@@ -46,13 +47,29 @@ bool CurlLibrary::isLoaded() {
 }
 
 bool CurlLibrary::load(QString& error) {
-    // Kept loaded for the rest of the process: handles may live until its end.
-    QLibrary library(QStringLiteral("curl"), 4);
-    library.setLoadHints(QLibrary::ResolveAllSymbolsHint);
-    if (!library.load()) {
-        error = QStringLiteral("libcurl cannot be loaded: %1").arg(library.errorString());
+    // Kept loaded for the rest of the process: handles may live until its end. The
+    // versioned name is libcurl.so.4 (libcurl.4.dylib); Windows builds name the DLL
+    // after the version themselves, or not at all.
+    QLibrary library;
+#ifdef Q_OS_WIN
+    const QStringList names = {"libcurl-4", "libcurl", "curl"};
+    for (const QString& name : names) {
+        library.setFileName(name);
+#else
+    for (int version : {4, -1}) {
+        library.setFileNameAndVersion(QStringLiteral("curl"), version);
+#endif
+        if (library.load()) {
+            break;
+        }
+        if (error.isEmpty()) {
+            error = QStringLiteral("libcurl cannot be loaded: %1").arg(library.errorString());
+        }
+    }
+    if (!library.isLoaded()) {
         return false;
     }
+    error.clear();
     loaded = true;
     CURLcode (*globalInit)(long) = nullptr;
     bool all = resolve(library, "curl_global_init", globalInit, error);
