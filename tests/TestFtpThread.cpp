@@ -63,6 +63,8 @@ private slots:
     void cleanup();
 
     void packageOnly();
+    void unopenedConnection_data();
+    void unopenedConnection();
     void filesStoredByteForByte();
     void filteringAndDepthFirst();
     void dotFolderTakenForFile();
@@ -185,6 +187,41 @@ void TestFtpThread::packageOnly() {
     // The installer's figures are the last ones published: entries.
     QCOMPARE(thread.total.load(), 3);
     QCOMPARE(thread.current.load(), 3);
+}
+
+void TestFtpThread::unopenedConnection_data() {
+    QTest::addColumn<int>("transfer");
+    QTest::newRow("listing") << 0;
+    QTest::newRow("download") << 1;
+    QTest::newRow("file figures") << 2;
+}
+
+// A connection that was never opened, or was closed, has no libcurl to call: every
+// transfer fails at once and says so.
+void TestFtpThread::unopenedConnection() {
+    QFETCH(int, transfer);
+    FtpConnection connection;
+    for (bool opened : {false, true}) {
+        if (opened) {
+            QVERIFY(connection.open());
+            connection.close();
+        }
+        QVERIFY(!connection.isOpen());
+        std::string out;
+        long long size = 0;
+        long long modified = 0;
+        const std::string url = "ftp://127.0.0.1:1/BoardGame/Poker/";
+        const bool done = transfer == 0   ? connection.list(url, nullptr, "", out)
+                          : transfer == 1 ? connection.download(url + "Poker.zip", "", out)
+                                          : connection.fileInfo(url + "Poker.zip", size, modified);
+        QVERIFY(!done);
+        QVERIFY(out.empty());
+        if (transfer == 2) {
+            QCOMPARE(size, -1LL);
+            QCOMPARE(modified, -1LL);
+        }
+        QVERIFY(!connection.errorString().empty());
+    }
 }
 
 void TestFtpThread::filesStoredByteForByte() {

@@ -124,7 +124,11 @@ bool FtpConnection::fileInfo(const std::string& url, long long& size, long long&
     size = -1;
     modified = -1;
     CURL* curl = static_cast<CURL*>(handle);
-    if (url.empty() || !curl) {
+    if (url.empty()) {
+        return false;
+    }
+    if (!curl) {
+        error = "no connection handle";
         return false;
     }
     std::string none;
