@@ -2,6 +2,11 @@
 
 #include <array>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define SEED_VECTOR_PATH 1
+#endif
+
 // The key is the product's own; archives and saved files must be made with it.
 const unsigned char kResourceKey[16] = {0x5a, 0x6f, 0x72, 0x76, 0x61, 0x6e, 0x42, 0x47,
                                         0x4c, 0x2d, 0x52, 0x65, 0x73, 0x21, 0x37, 0xc3};
@@ -136,11 +141,159 @@ inline void cryptBlocks(unsigned char* data, const SeedRoundKeys& rk) {
     }
 }
 
+#ifdef SEED_VECTOR_PATH
+// The same cipher on 16 blocks per 512-bit register, for processors with AVX-512 byte
+// permutes (VBMI). G's lookups are the S-boxes themselves, each held in four registers
+// and read 64 bytes at a time with a two-table byte permute; G's masks are applied to the
+// looked-up bytes afterwards, as the four tables above have them applied in advance.
+#define SEED_VECTOR_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+
+struct VectorTables {
+    __m512i s1[4]; // S1 in 64-byte quarters
+    __m512i s2[4];
+};
+
+SEED_VECTOR_TARGET inline __m512i quarter(const std::uint8_t (&sbox)[256], int q) {
+    return _mm512_loadu_si512(sbox + 64 * q);
+}
+
+// sbox[x] for each byte x of v.
+SEED_VECTOR_TARGET inline __m512i lookup(const __m512i (&t)[4], __m512i v) {
+    const __m512i low = _mm512_permutex2var_epi8(t[0], v, t[1]);
+    const __m512i high = _mm512_permutex2var_epi8(t[2], v, t[3]);
+    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(v), low, high);
+}
+
+// Byte b of each word copied into all four of its bytes.
+SEED_VECTOR_TARGET inline __m512i spreadByte(__m512i y, int b) {
+    const int i = 0x01010101 * b;
+    return _mm512_shuffle_epi8(
+        y, _mm512_set4_epi32(0x0c0c0c0c + i, 0x08080808 + i, 0x04040404 + i, i));
+}
+
+SEED_VECTOR_TARGET inline __m512i gVector(const VectorTables& t, __m512i x) {
+    // S1 on bytes 0 and 2 of each word, S2 on bytes 1 and 3.
+    const __m512i y =
+        _mm512_mask_blend_epi8(0xaaaaaaaaaaaaaaaaull, lookup(t.s1, x), lookup(t.s2, x));
+    // Output byte b takes byte i's value masked with m[(b + i) & 3], m = fc f3 cf 3f.
+    const __m512i m0 = _mm512_set1_epi32(0x3fcff3fc);
+    const __m512i m1 = _mm512_set1_epi32(0xfc3fcff3);
+    const __m512i m2 = _mm512_set1_epi32(0xf3fc3fcf);
+    const __m512i m3 = _mm512_set1_epi32(0xcff3fc3f);
+    constexpr int kAndXor = 0x6a; // (a & b) ^ c
+    __m512i z = _mm512_and_si512(spreadByte(y, 0), m0);
+    z = _mm512_ternarylogic_epi32(spreadByte(y, 1), m1, z, kAndXor);
+    z = _mm512_ternarylogic_epi32(spreadByte(y, 2), m2, z, kAndXor);
+    return _mm512_ternarylogic_epi32(spreadByte(y, 3), m3, z, kAndXor);
+}
+
+SEED_VECTOR_TARGET inline void roundVector(const VectorTables& t, __m512i& l0, __m512i& l1,
+                                           __m512i r0, __m512i r1, std::uint32_t k0,
+                                           std::uint32_t k1) {
+    __m512i c = _mm512_xor_si512(r0, _mm512_set1_epi32(static_cast<int>(k0)));
+    __m512i d = _mm512_ternarylogic_epi32(r1, _mm512_set1_epi32(static_cast<int>(k1)), c,
+                                          0x96); // a ^ b ^ c
+    d = gVector(t, d);
+    c = _mm512_add_epi32(c, d);
+    c = gVector(t, c);
+    d = _mm512_add_epi32(d, c);
+    d = gVector(t, d);
+    c = _mm512_add_epi32(c, d);
+    l0 = _mm512_xor_si512(l0, c);
+    l1 = _mm512_xor_si512(l1, d);
+}
+
+// Four registers of four blocks each to the blocks' words 0 to 3 (and back: the
+// transposition is its own inverse). Word w of a block lands in the same lane of register w.
+// The zero-masking forms with every lane kept are the plain unpacks; GCC 12 warns about the
+// undefined pass-through value the plain intrinsics hand to the builtin.
+SEED_VECTOR_TARGET inline void transpose(__m512i& a, __m512i& b, __m512i& c, __m512i& d) {
+    constexpr __mmask16 kAll32 = 0xffff;
+    constexpr __mmask8 kAll64 = 0xff;
+    const __m512i ab0 = _mm512_maskz_unpacklo_epi32(kAll32, a, b);
+    const __m512i ab1 = _mm512_maskz_unpackhi_epi32(kAll32, a, b);
+    const __m512i cd0 = _mm512_maskz_unpacklo_epi32(kAll32, c, d);
+    const __m512i cd1 = _mm512_maskz_unpackhi_epi32(kAll32, c, d);
+    a = _mm512_maskz_unpacklo_epi64(kAll64, ab0, cd0);
+    b = _mm512_maskz_unpackhi_epi64(kAll64, ab0, cd0);
+    c = _mm512_maskz_unpacklo_epi64(kAll64, ab1, cd1);
+    d = _mm512_maskz_unpackhi_epi64(kAll64, ab1, cd1);
+}
+
+SEED_VECTOR_TARGET inline __m512i loadBigEndian(const unsigned char* p) {
+    const __m512i swap = _mm512_set4_epi32(0x0c0d0e0f, 0x08090a0b, 0x04050607, 0x00010203);
+    return _mm512_shuffle_epi8(_mm512_loadu_si512(p), swap);
+}
+
+SEED_VECTOR_TARGET inline void storeBigEndian(unsigned char* p, __m512i v) {
+    const __m512i swap = _mm512_set4_epi32(0x0c0d0e0f, 0x08090a0b, 0x04050607, 0x00010203);
+    _mm512_storeu_si512(p, _mm512_shuffle_epi8(v, swap));
+}
+
+constexpr int kGroups = 2; // groups of 16 blocks in flight, to hide the latency
+constexpr int kVectorBlocks = 16 * kGroups;
+
+// Whole passes of kVectorBlocks blocks; returns the number of blocks done.
+template <bool Encrypt>
+SEED_VECTOR_TARGET std::size_t cryptVector(unsigned char* data, std::size_t blocks,
+                                           const SeedRoundKeys& rk) {
+    VectorTables t;
+    for (int q = 0; q < 4; ++q) {
+        t.s1[q] = quarter(kS1, q);
+        t.s2[q] = quarter(kS2, q);
+    }
+    std::size_t done = 0;
+    for (; blocks - done >= kVectorBlocks; done += kVectorBlocks) {
+        unsigned char* p = data + 16 * done;
+        __m512i l0[kGroups], l1[kGroups], r0[kGroups], r1[kGroups];
+        for (int g = 0; g < kGroups; ++g) {
+            l0[g] = loadBigEndian(p + 256 * g);
+            l1[g] = loadBigEndian(p + 256 * g + 64);
+            r0[g] = loadBigEndian(p + 256 * g + 128);
+            r1[g] = loadBigEndian(p + 256 * g + 192);
+            transpose(l0[g], l1[g], r0[g], r1[g]);
+        }
+        for (int i = 0; i < 16; i += 2) {
+            const int a = Encrypt ? 2 * i : 30 - 2 * i;
+            const int c = Encrypt ? a + 2 : a - 2;
+            for (int g = 0; g < kGroups; ++g) {
+                roundVector(t, l0[g], l1[g], r0[g], r1[g], rk.k[a], rk.k[a + 1]);
+            }
+            for (int g = 0; g < kGroups; ++g) {
+                roundVector(t, r0[g], r1[g], l0[g], l1[g], rk.k[c], rk.k[c + 1]);
+            }
+        }
+        for (int g = 0; g < kGroups; ++g) {
+            transpose(r0[g], r1[g], l0[g], l1[g]);
+            storeBigEndian(p + 256 * g, r0[g]);
+            storeBigEndian(p + 256 * g + 64, r1[g]);
+            storeBigEndian(p + 256 * g + 128, l0[g]);
+            storeBigEndian(p + 256 * g + 192, l1[g]);
+        }
+    }
+    return done;
+}
+
+bool hasVectorPath() {
+    static const bool has = __builtin_cpu_supports("avx512f") &&
+                            __builtin_cpu_supports("avx512bw") &&
+                            __builtin_cpu_supports("avx512vbmi");
+    return has;
+}
+#endif
+
 template <bool Encrypt>
 void cryptBuffer(unsigned char* data, std::size_t size, const unsigned char key[16]) {
     SeedRoundKeys rk;
     seedExpandKey(key, rk);
     std::size_t blocks = size / 16;
+#ifdef SEED_VECTOR_PATH
+    if (hasVectorPath()) {
+        const std::size_t done = cryptVector<Encrypt>(data, blocks, rk);
+        data += 16 * done;
+        blocks -= done;
+    }
+#endif
     constexpr int kLanes = 4;
     for (; blocks >= kLanes; blocks -= kLanes, data += 16 * kLanes) {
         cryptBlocks<kLanes, Encrypt>(data, rk);

@@ -17,6 +17,7 @@
 #include "RunTreeFixture.h"
 #include "TestSupport.h"
 #include "ZipMaker.h"
+#include "update/CurlLibrary.h"
 #include "update/FtpConnection.h"
 #include "update/FtpThread.h"
 #include "utility/XmlServerParser.h"
@@ -56,6 +57,8 @@ private slots:
     void cleanup();
 
     void packageOnly();
+    void unopenedConnection_data();
+    void unopenedConnection();
     void filesStoredByteForByte();
     void filteringAndDepthFirst();
     void dotFolderTakenForFile();
@@ -96,6 +99,13 @@ private:
 
     std::unique_ptr<testsupport::RunTreeFixture> tree;
 };
+
+namespace {
+bool libcurlMapped() {
+    QFile maps("/proc/self/maps");
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("/libcurl");
+}
+} // namespace
 
 void TestFtpThread::initTestCase() {
     // Short limits so the stalled-server cases end quickly; the launcher uses 30 s.
@@ -163,7 +173,14 @@ void TestFtpThread::packageOnly() {
     QVERIFY(!package.isEmpty());
     QVERIFY(server.addFile("BoardGame/Poker/Poker.zip", package));
     FtpThread thread("Poker");
-    QVERIFY(updateFrom(server, thread));
+    QVERIFY(serve(server));
+    // The first test of the process to transfer: libcurl comes in with the first update,
+    // not with the program or its update objects.
+    QVERIFY(!CurlLibrary::isLoaded());
+    QVERIFY(!libcurlMapped());
+    runToEnd(thread);
+    QVERIFY(CurlLibrary::isLoaded());
+    QVERIFY(libcurlMapped());
     QCOMPARE(thread.phase.load(), int(FtpThread::Installing));
     QCOMPARE(server.paths("NLST"), QStringList({"/BoardGame/Poker"}));
     QCOMPARE(server.paths("RETR"), QStringList({"/BoardGame/Poker/Poker.zip"}));
@@ -174,6 +191,41 @@ void TestFtpThread::packageOnly() {
     // The installer's figures are the last ones published: entries.
     QCOMPARE(thread.total.load(), 3);
     QCOMPARE(thread.current.load(), 3);
+}
+
+void TestFtpThread::unopenedConnection_data() {
+    QTest::addColumn<int>("transfer");
+    QTest::newRow("listing") << 0;
+    QTest::newRow("download") << 1;
+    QTest::newRow("file figures") << 2;
+}
+
+// A connection that was never opened, or was closed, has no libcurl to call: every
+// transfer fails at once and says so.
+void TestFtpThread::unopenedConnection() {
+    QFETCH(int, transfer);
+    FtpConnection connection;
+    for (bool opened : {false, true}) {
+        if (opened) {
+            QVERIFY(connection.open());
+            connection.close();
+        }
+        QVERIFY(!connection.isOpen());
+        std::string out;
+        long long size = 0;
+        long long modified = 0;
+        const std::string url = "ftp://127.0.0.1:1/BoardGame/Poker/";
+        const bool done = transfer == 0   ? connection.list(url, nullptr, "", out)
+                          : transfer == 1 ? connection.download(url + "Poker.zip", "", out)
+                                          : connection.fileInfo(url + "Poker.zip", size, modified);
+        QVERIFY(!done);
+        QVERIFY(out.empty());
+        if (transfer == 2) {
+            QCOMPARE(size, -1LL);
+            QCOMPARE(modified, -1LL);
+        }
+        QVERIFY(!connection.errorString().empty());
+    }
 }
 
 void TestFtpThread::filesStoredByteForByte() {

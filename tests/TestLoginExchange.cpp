@@ -838,7 +838,7 @@ void TestLoginExchange::paymentPage() {
     QCOMPARE(pairs.at(1).first, QByteArray("pass"));
     QCOMPARE(pairs.at(2).first, QByteArray("is_mobile"));
     QCOMPARE(QByteArray::fromBase64(pairs.at(1).second), digest);
-    QTRY_VERIFY(launcher->payView->webView->page()->mainFrame()->toPlainText().contains(
+    QTRY_VERIFY(launcher->payView->webView()->page()->mainFrame()->toPlainText().contains(
         "page /charge/cash"));
 
     // The page already shown: a second press sends nothing, nor does the handler itself.

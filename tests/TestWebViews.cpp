@@ -30,6 +30,8 @@ private slots:
     void paymentWhileSelected();
     void failedPageShowsNotice_data();
     void failedPageShowsNotice();
+    void pageMadeOnFirstUse_data();
+    void pageMadeOnFirstUse();
 
 private:
     static void selectAll(QWebView* view) {
@@ -84,7 +86,7 @@ void TestWebViews::fixedAddresses() {
     QTRY_COMPARE(server->requests().size(), before + 1);
     QCOMPARE(server->requests().last().method, QByteArray("GET"));
     QCOMPARE(server->requests().last().target, target);
-    QCOMPARE((notice ? noticeView.webView : infoView.webView)->size(), QSize(1024, 611));
+    QCOMPARE((notice ? noticeView.webView() : infoView.webView())->size(), QSize(1024, 611));
 }
 
 void TestWebViews::selectionKeepsPage_data() {
@@ -96,15 +98,15 @@ void TestWebViews::selectionKeepsPage() {
     QFETCH(bool, selected);
     NoticeView view(nullptr);
     if (selected) {
-        selectAll(view.webView);
-        QVERIFY(view.webView->hasSelection());
+        selectAll(view.webView());
+        QVERIFY(view.webView()->hasSelection());
     }
     const int before = server->requests().size();
     view.loadPage();
     if (selected) {
         QTest::qWait(300);
         QCOMPARE(server->requests().size(), before);
-        QVERIFY(view.webView->hasSelection());
+        QVERIFY(view.webView()->hasSelection());
     } else {
         QTRY_COMPARE(server->requests().size(), before + 1);
     }
@@ -138,7 +140,7 @@ void TestWebViews::paymentPost() {
 
 void TestWebViews::paymentWhileSelected() {
     PayView view(nullptr);
-    selectAll(view.webView);
+    selectAll(view.webView());
     const int before = server->requests().size();
     QElapsedTimer timer;
     timer.start();
@@ -168,7 +170,7 @@ void TestWebViews::failedPageShowsNotice() {
     QFETCH(QString, address);
     QFETCH(bool, notice);
     PayView view(nullptr);
-    auto* page = qobject_cast<OperatorPage*>(view.webView->page());
+    auto* page = qobject_cast<OperatorPage*>(view.webView()->page());
     QVERIFY(page != nullptr);
     page->setDeadline(1000);
     const QUrl url(address.startsWith('/') ? web + address : address);
@@ -178,16 +180,63 @@ void TestWebViews::failedPageShowsNotice() {
         view.postPage(url, QUrlQuery("userid=demo"));
         QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
     } else {
-        view.webView->load(url);
+        view.webView()->load(url);
     }
     const QString shown = "The request failed <now>.";
-    QWebFrame* frame = view.webView->page()->mainFrame();
+    QWebFrame* frame = view.webView()->page()->mainFrame();
     if (notice) {
         QTRY_COMPARE_WITH_TIMEOUT(frame->toPlainText().trimmed(), shown, 10000);
         QVERIFY(timer.elapsed() < 10000);
     } else {
         QTRY_VERIFY(frame->toPlainText().contains("page /missing/page"));
     }
+}
+
+void TestWebViews::pageMadeOnFirstUse_data() {
+    QTest::addColumn<int>("which");
+    QTest::newRow("notice view, loaded") << 0;
+    QTest::newRow("info view, loaded") << 1;
+    QTest::newRow("payment view, posted") << 2;
+    QTest::newRow("notice view, reloaded") << 3;
+}
+
+// A window that never opens an operator page does not start WebKit; the first use makes
+// the view's one page, the one with the deadline and the failure notice.
+void TestWebViews::pageMadeOnFirstUse() {
+    QFETCH(int, which);
+    QWidget window;
+    NoticeView noticeView(&window);
+    InfoView infoView(&window);
+    PayView payView(&window);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.findChildren<QWebPage*>().size(), 0);
+    switch (which) {
+    case 0:
+        noticeView.loadPage();
+        break;
+    case 1:
+        infoView.loadPage();
+        break;
+    case 2:
+        payView.postPage(QUrl(web + "/charge/cash"), QUrlQuery("userid=demo"));
+        break;
+    default:
+        noticeView.reload();
+        break;
+    }
+    const QList<QWebPage*> pages = window.findChildren<QWebPage*>();
+    QCOMPARE(pages.size(), 1);
+    QVERIFY(qobject_cast<OperatorPage*>(pages.first()) != nullptr);
+    QWidget* owner = which == 1   ? static_cast<QWidget*>(&infoView)
+                     : which == 2 ? static_cast<QWidget*>(&payView)
+                                  : static_cast<QWidget*>(&noticeView);
+    QCOMPARE(pages.first()->view()->parentWidget(), owner);
+    // Asked for again, the view keeps that page.
+    QWebView* view = which == 1   ? infoView.webView()
+                     : which == 2 ? payView.webView()
+                                  : noticeView.webView();
+    QCOMPARE(view->page(), pages.first());
 }
 
 QTEST_MAIN(TestWebViews)

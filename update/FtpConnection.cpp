@@ -5,8 +5,7 @@
 
 #include <QThread>
 
-#include <curl/curl.h>
-
+#include "update/CurlLibrary.h"
 #include "update/FtpConnectionDelegate.h"
 
 namespace {
@@ -21,17 +20,9 @@ int transferInfo(void* connection, curl_off_t dltotal, curl_off_t dlnow, curl_of
                                    static_cast<double>(ulnow));
 }
 
-void initLibcurl() {
-    // Done once, on the thread that makes the first connection object (the GUI thread).
-    static const bool done = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-    (void)done;
-}
-
 } // namespace
 
-FtpConnection::FtpConnection(FtpConnectionDelegate* delegate) : delegate(delegate) {
-    initLibcurl();
-}
+FtpConnection::FtpConnection(FtpConnectionDelegate* delegate) : delegate(delegate) {}
 
 FtpConnection::~FtpConnection() {
     close();
@@ -39,10 +30,16 @@ FtpConnection::~FtpConnection() {
 
 bool FtpConnection::open() {
     close();
-    handle = curl_easy_init();
-    multi = curl_multi_init();
+    api = CurlLibrary::get();
+    if (api == nullptr) {
+        error = CurlLibrary::errorString().toStdString();
+        return false;
+    }
+    handle = api->easyInit();
+    multi = api->multiInit();
     if (!handle || !multi) {
         close();
+        error = "libcurl could not make a transfer handle";
         return false;
     }
     return true;
@@ -50,11 +47,11 @@ bool FtpConnection::open() {
 
 void FtpConnection::close() {
     if (handle) {
-        curl_easy_cleanup(static_cast<CURL*>(handle));
+        api->easyCleanup(static_cast<CURL*>(handle));
         handle = nullptr;
     }
     if (multi) {
-        curl_multi_cleanup(static_cast<CURLM*>(multi));
+        api->multiCleanup(static_cast<CURLM*>(multi));
         multi = nullptr;
     }
 }
@@ -72,7 +69,7 @@ bool FtpConnection::list(const std::string& url, FtpNode* node, const std::strin
     out.clear();
     CURL* curl = static_cast<CURL*>(handle);
     if (curl) {
-        curl_easy_setopt(curl, CURLOPT_DIRLISTONLY, 1L);
+        api->easySetopt(curl, CURLOPT_DIRLISTONLY, 1L);
     }
     target = &out;
     filePath = nullptr;
@@ -93,13 +90,13 @@ bool FtpConnection::download(const std::string& url, const std::string& relPath,
     out.clear();
     CURL* curl = static_cast<CURL*>(handle);
     if (curl) {
-        curl_easy_setopt(curl, CURLOPT_HEADER, 0L);
-        curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-        curl_easy_setopt(curl, CURLOPT_DIRLISTONLY, 0L);
+        api->easySetopt(curl, CURLOPT_HEADER, 0L);
+        api->easySetopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+        api->easySetopt(curl, CURLOPT_DIRLISTONLY, 0L);
         // Larger reads: a package of hundreds of megabytes comes in fewer, bigger pieces.
-        curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 512L * 1024L);
-        curl_easy_setopt(curl, CURLOPT_RESUME_FROM_LARGE,
-                         static_cast<curl_off_t>(resumeFrom > 0 ? resumeFrom : 0));
+        api->easySetopt(curl, CURLOPT_BUFFERSIZE, 512L * 1024L);
+        api->easySetopt(curl, CURLOPT_RESUME_FROM_LARGE,
+                        static_cast<curl_off_t>(resumeFrom > 0 ? resumeFrom : 0));
     }
     out.reserve(pieceSize);
     target = &out;
@@ -107,7 +104,7 @@ bool FtpConnection::download(const std::string& url, const std::string& relPath,
     const bool done = perform(url);
     filePath = nullptr;
     if (curl) {
-        curl_easy_setopt(curl, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(0));
+        api->easySetopt(curl, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(0));
     }
     if (!done) {
         // What came before the transfer broke is handed on too: a later run continues
@@ -127,27 +124,31 @@ bool FtpConnection::fileInfo(const std::string& url, long long& size, long long&
     size = -1;
     modified = -1;
     CURL* curl = static_cast<CURL*>(handle);
-    if (url.empty() || !curl) {
+    if (url.empty()) {
+        return false;
+    }
+    if (!curl) {
+        error = "no connection handle";
         return false;
     }
     std::string none;
     target = &none;
     filePath = nullptr;
-    curl_easy_setopt(curl, CURLOPT_DIRLISTONLY, 0L);
-    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(curl, CURLOPT_FILETIME, 1L);
+    api->easySetopt(curl, CURLOPT_DIRLISTONLY, 0L);
+    api->easySetopt(curl, CURLOPT_NOBODY, 1L);
+    api->easySetopt(curl, CURLOPT_FILETIME, 1L);
     const bool done = perform(url);
-    curl_easy_setopt(curl, CURLOPT_NOBODY, 0L);
-    curl_easy_setopt(curl, CURLOPT_FILETIME, 0L);
+    api->easySetopt(curl, CURLOPT_NOBODY, 0L);
+    api->easySetopt(curl, CURLOPT_FILETIME, 0L);
     if (!done) {
         return false;
     }
     curl_off_t length = -1;
     curl_off_t time = -1;
-    if (curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK) {
+    if (api->easyGetinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK) {
         size = length;
     }
-    if (curl_easy_getinfo(curl, CURLINFO_FILETIME_T, &time) == CURLE_OK) {
+    if (api->easyGetinfo(curl, CURLINFO_FILETIME_T, &time) == CURLE_OK) {
         modified = time;
     }
     return true;
@@ -174,20 +175,20 @@ bool FtpConnection::perform(const std::string& url) {
         error = "stopped";
         return false;
     }
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &FtpConnection::append);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &transferInfo);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+    api->easySetopt(curl, CURLOPT_URL, url.c_str());
+    api->easySetopt(curl, CURLOPT_WRITEFUNCTION, &FtpConnection::append);
+    api->easySetopt(curl, CURLOPT_WRITEDATA, this);
+    api->easySetopt(curl, CURLOPT_NOPROGRESS, 0L);
+    api->easySetopt(curl, CURLOPT_XFERINFOFUNCTION, &transferInfo);
+    api->easySetopt(curl, CURLOPT_XFERINFODATA, this);
+    api->easySetopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
     // The worker is one of several threads: no signals for timeouts.
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    api->easySetopt(curl, CURLOPT_NOSIGNAL, 1L);
     // A dead or stalled server must not keep the update (and the launcher) waiting forever.
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, connectTimeout.load());
-    curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, stallTimeout.load());
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, stallTimeout.load());
+    api->easySetopt(curl, CURLOPT_CONNECTTIMEOUT, connectTimeout.load());
+    api->easySetopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, stallTimeout.load());
+    api->easySetopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    api->easySetopt(curl, CURLOPT_LOW_SPEED_TIME, stallTimeout.load());
 
     errorBuffer[0] = '\0';
     aborted = false;
@@ -199,7 +200,7 @@ bool FtpConnection::perform(const std::string& url) {
         error = tooLong          ? "the listing is longer than 8 MiB"
                 : aborted        ? "the received data could not be kept"
                 : errorBuffer[0] ? errorBuffer
-                                 : curl_easy_strerror(result);
+                                 : api->easyStrerror(result);
         return false;
     }
     error.clear();
@@ -210,30 +211,30 @@ int FtpConnection::run(void* easy) {
     CURL* curl = static_cast<CURL*>(easy);
     CURLM* driver = static_cast<CURLM*>(multi);
     if (!driver) {
-        return curl_easy_perform(curl);
+        return api->easyPerform(curl);
     }
-    if (curl_multi_add_handle(driver, curl) != CURLM_OK) {
+    if (api->multiAddHandle(driver, curl) != CURLM_OK) {
         return CURLE_FAILED_INIT;
     }
     CURLcode result = CURLE_OK;
     int running = 1;
     while (running > 0) {
-        if (curl_multi_perform(driver, &running) != CURLM_OK) {
+        if (api->multiPerform(driver, &running) != CURLM_OK) {
             result = CURLE_OUT_OF_MEMORY;
             break;
         }
-        if (running > 0 && curl_multi_poll(driver, nullptr, 0, maxWaitMs, nullptr) != CURLM_OK) {
+        if (running > 0 && api->multiPoll(driver, nullptr, 0, maxWaitMs, nullptr) != CURLM_OK) {
             result = CURLE_OUT_OF_MEMORY;
             break;
         }
     }
     int queued = 0;
-    while (CURLMsg* message = curl_multi_info_read(driver, &queued)) {
+    while (CURLMsg* message = api->multiInfoRead(driver, &queued)) {
         if (message->msg == CURLMSG_DONE && message->easy_handle == curl) {
             result = message->data.result;
         }
     }
-    curl_multi_remove_handle(driver, curl);
+    api->multiRemoveHandle(driver, curl);
     return result;
 }
 

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 
+class CurlLibrary;
 class FtpConnectionDelegate;
 class FtpNode;
 
@@ -21,7 +22,8 @@ public:
     FtpConnection(const FtpConnection&) = delete;
     FtpConnection& operator=(const FtpConnection&) = delete;
 
-    // Creates the easy handle (false when libcurl cannot); close() cleans it up.
+    // Loads libcurl on first use and creates the easy handle; false (errorString() says
+    // why) when either cannot be done. close() cleans it up.
     bool open();
     void close();
     bool isOpen() const { return handle != nullptr; }
@@ -72,8 +74,9 @@ private:
     // right after a quick EPSV reply): it is then taken this soon, not a second later.
     static constexpr int maxWaitMs = 5;
 
-    void* handle = nullptr; // CURL*
-    void* multi = nullptr;  // CURLM* driving the handle; holds the connection between transfers
+    const CurlLibrary* api = nullptr; // set by open()
+    void* handle = nullptr;           // CURL*
+    void* multi = nullptr; // CURLM* driving the handle; holds the connection between transfers
     FtpConnectionDelegate* delegate;
     std::string* target = nullptr;         // string the running transfer appends to
     const std::string* filePath = nullptr; // relative path of the running download

@@ -110,7 +110,7 @@ void FtpThread::run() {
     baseUrl = utility::XmlServerParser::getInstance()->ftpUrl();
 
     if (!connection.open()) {
-        qDebug() << "could not create a transfer handle";
+        qWarning() << "No transfer can be made:" << connection.errorString().c_str();
         phase = NothingFound;
         return;
     }

@@ -9,7 +9,11 @@ const char kPath[] = "/community/bList/notice?is_mobile=y";
 } // namespace
 
 InfoView::InfoView(QWidget* parent) : QWidget(parent) {
-    webView = createPageWebView(this);
+    view = createPageWebView(this);
+}
+
+QWebView* InfoView::webView() {
+    return operatorView(view);
 }
 
 QString InfoView::pageAddress() {
@@ -17,9 +21,9 @@ QString InfoView::pageAddress() {
 }
 
 void InfoView::loadPage() {
-    loadOperatorPage(webView, kPath);
+    loadOperatorPage(view, kPath);
 }
 
 void InfoView::reload() {
-    webView->reload();
+    webView()->reload();
 }

@@ -18,5 +18,9 @@ public:
     // The address loadPage() goes to.
     static QString pageAddress();
 
-    QWebView* webView = nullptr;
+    // The page's web view, with its web page made on first use.
+    QWebView* webView();
+
+private:
+    QWebView* view = nullptr;
 };

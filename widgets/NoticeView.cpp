@@ -9,7 +9,11 @@ const char kPath[] = "/customer?is_mobile=y";
 } // namespace
 
 NoticeView::NoticeView(QWidget* parent) : QWidget(parent) {
-    webView = createPageWebView(this);
+    view = createPageWebView(this);
+}
+
+QWebView* NoticeView::webView() {
+    return operatorView(view);
 }
 
 QString NoticeView::pageAddress() {
@@ -17,9 +21,9 @@ QString NoticeView::pageAddress() {
 }
 
 void NoticeView::loadPage() {
-    loadOperatorPage(webView, kPath);
+    loadOperatorPage(view, kPath);
 }
 
 void NoticeView::reload() {
-    webView->reload();
+    webView()->reload();
 }

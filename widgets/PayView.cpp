@@ -12,10 +12,15 @@
 #include "widgets/WebPageSupport.h"
 
 PayView::PayView(QWidget* parent) : QWidget(parent) {
-    webView = createPageWebView(this);
+    view = createPageWebView(this);
+}
+
+QWebView* PayView::webView() {
+    return operatorView(view);
 }
 
 void PayView::postPage(const QUrl& url, const QUrlQuery& form) {
+    QWebView* webView = this->webView();
     if (webView->hasSelection()) {
         return;
     }
@@ -38,5 +43,5 @@ void PayView::postPage(const QUrl& url, const QUrlQuery& form) {
 }
 
 void PayView::reload() {
-    webView->reload();
+    webView()->reload();
 }

@@ -19,5 +19,9 @@ public:
     void postPage(const QUrl& url, const QUrlQuery& form);
     void reload();
 
-    QWebView* webView = nullptr;
+    // The page's web view, with its web page made on first use.
+    QWebView* webView();
+
+private:
+    QWebView* view = nullptr;
 };

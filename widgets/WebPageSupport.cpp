@@ -11,10 +11,16 @@
 
 QWebView* createPageWebView(QWidget* page) {
     auto* view = new QWebView(page);
-    view->setPage(new OperatorPage(view));
     view->show();
     view->resize(1024, 611);
     view->move(0, 0);
+    return view;
+}
+
+QWebView* operatorView(QWebView* view) {
+    if (view->findChild<OperatorPage*>(QString(), Qt::FindDirectChildrenOnly) == nullptr) {
+        view->setPage(new OperatorPage(view));
+    }
     return view;
 }
 
@@ -25,7 +31,7 @@ QString operatorAddress(const char* path) {
 
 void loadOperatorPage(QWebView* view, const char* path) {
     // The player may be copying text from the page; a reload would take it away.
-    if (view->hasSelection()) {
+    if (operatorView(view)->hasSelection()) {
         return;
     }
     view->load(QUrl(operatorAddress(path), QUrl::TolerantMode));
