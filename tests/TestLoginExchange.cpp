@@ -28,6 +28,7 @@
 #include "widgets/LoginView.h"
 #include "widgets/PayView.h"
 #include "widgets/TopMenuLayout.h"
+#include "widgets/WebPageSupport.h"
 #include "widgets/ZVButton.h"
 #include "widgets/ZVButtonTab.h"
 #include "widgets/ZVButtonToggle.h"
@@ -838,8 +839,11 @@ void TestLoginExchange::paymentPage() {
     QCOMPARE(pairs.at(1).first, QByteArray("pass"));
     QCOMPARE(pairs.at(2).first, QByteArray("is_mobile"));
     QCOMPARE(QByteArray::fromBase64(pairs.at(1).second), digest);
-    QTRY_VERIFY(launcher->payView->webView()->page()->mainFrame()->toPlainText().contains(
-        "page /charge/cash"));
+    QTRY_VERIFY(operatorView(launcher->payView->webView)
+                    ->page()
+                    ->mainFrame()
+                    ->toPlainText()
+                    .contains("page /charge/cash"));
 
     // The page already shown: a second press sends nothing, nor does the handler itself.
     QTest::mouseClick(payTab, Qt::LeftButton);

@@ -11,6 +11,7 @@
 #include "widgets/NoticeView.h"
 #include "widgets/OperatorPage.h"
 #include "widgets/PayView.h"
+#include "widgets/WebPageSupport.h"
 
 using testsupport::HttpTestServer;
 
@@ -86,7 +87,8 @@ void TestWebViews::fixedAddresses() {
     QTRY_COMPARE(server->requests().size(), before + 1);
     QCOMPARE(server->requests().last().method, QByteArray("GET"));
     QCOMPARE(server->requests().last().target, target);
-    QCOMPARE((notice ? noticeView.webView() : infoView.webView())->size(), QSize(1024, 611));
+    QCOMPARE((notice ? operatorView(noticeView.webView) : operatorView(infoView.webView))->size(),
+             QSize(1024, 611));
 }
 
 void TestWebViews::selectionKeepsPage_data() {
@@ -98,15 +100,15 @@ void TestWebViews::selectionKeepsPage() {
     QFETCH(bool, selected);
     NoticeView view(nullptr);
     if (selected) {
-        selectAll(view.webView());
-        QVERIFY(view.webView()->hasSelection());
+        selectAll(operatorView(view.webView));
+        QVERIFY(operatorView(view.webView)->hasSelection());
     }
     const int before = server->requests().size();
     view.loadPage();
     if (selected) {
         QTest::qWait(300);
         QCOMPARE(server->requests().size(), before);
-        QVERIFY(view.webView()->hasSelection());
+        QVERIFY(operatorView(view.webView)->hasSelection());
     } else {
         QTRY_COMPARE(server->requests().size(), before + 1);
     }
@@ -140,7 +142,7 @@ void TestWebViews::paymentPost() {
 
 void TestWebViews::paymentWhileSelected() {
     PayView view(nullptr);
-    selectAll(view.webView());
+    selectAll(operatorView(view.webView));
     const int before = server->requests().size();
     QElapsedTimer timer;
     timer.start();
@@ -170,7 +172,7 @@ void TestWebViews::failedPageShowsNotice() {
     QFETCH(QString, address);
     QFETCH(bool, notice);
     PayView view(nullptr);
-    auto* page = qobject_cast<OperatorPage*>(view.webView()->page());
+    auto* page = qobject_cast<OperatorPage*>(operatorView(view.webView)->page());
     QVERIFY(page != nullptr);
     page->setDeadline(1000);
     const QUrl url(address.startsWith('/') ? web + address : address);
@@ -180,10 +182,10 @@ void TestWebViews::failedPageShowsNotice() {
         view.postPage(url, QUrlQuery("userid=demo"));
         QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
     } else {
-        view.webView()->load(url);
+        operatorView(view.webView)->load(url);
     }
     const QString shown = "The request failed <now>.";
-    QWebFrame* frame = view.webView()->page()->mainFrame();
+    QWebFrame* frame = operatorView(view.webView)->page()->mainFrame();
     if (notice) {
         QTRY_COMPARE_WITH_TIMEOUT(frame->toPlainText().trimmed(), shown, 10000);
         QVERIFY(timer.elapsed() < 10000);
@@ -233,9 +235,9 @@ void TestWebViews::pageMadeOnFirstUse() {
                                   : static_cast<QWidget*>(&noticeView);
     QCOMPARE(pages.first()->view()->parentWidget(), owner);
     // Asked for again, the view keeps that page.
-    QWebView* view = which == 1   ? infoView.webView()
-                     : which == 2 ? payView.webView()
-                                  : noticeView.webView();
+    QWebView* view = which == 1   ? operatorView(infoView.webView)
+                     : which == 2 ? operatorView(payView.webView)
+                                  : operatorView(noticeView.webView);
     QCOMPARE(view->page(), pages.first());
 }
 

@@ -9,11 +9,7 @@ const char kPath[] = "/community/bList/notice?is_mobile=y";
 } // namespace
 
 InfoView::InfoView(QWidget* parent) : QWidget(parent) {
-    view = createPageWebView(this);
-}
-
-QWebView* InfoView::webView() {
-    return operatorView(view);
+    webView = createPageWebView(this);
 }
 
 QString InfoView::pageAddress() {
@@ -21,9 +17,9 @@ QString InfoView::pageAddress() {
 }
 
 void InfoView::loadPage() {
-    loadOperatorPage(view, kPath);
+    loadOperatorPage(webView, kPath);
 }
 
 void InfoView::reload() {
-    webView()->reload();
+    operatorView(webView)->reload();
 }

@@ -18,9 +18,7 @@ public:
     // The address loadPage() goes to.
     static QString pageAddress();
 
-    // The page's web view, with its web page made on first use.
-    QWebView* webView();
-
-private:
-    QWebView* view = nullptr;
+    // The embedded browser; its web page is made on first use (operatorView()), so code
+    // that touches the page goes through operatorView(webView).
+    QWebView* webView = nullptr;
 };

@@ -9,11 +9,7 @@ const char kPath[] = "/customer?is_mobile=y";
 } // namespace
 
 NoticeView::NoticeView(QWidget* parent) : QWidget(parent) {
-    view = createPageWebView(this);
-}
-
-QWebView* NoticeView::webView() {
-    return operatorView(view);
+    webView = createPageWebView(this);
 }
 
 QString NoticeView::pageAddress() {
@@ -21,9 +17,9 @@ QString NoticeView::pageAddress() {
 }
 
 void NoticeView::loadPage() {
-    loadOperatorPage(view, kPath);
+    loadOperatorPage(webView, kPath);
 }
 
 void NoticeView::reload() {
-    webView()->reload();
+    operatorView(webView)->reload();
 }

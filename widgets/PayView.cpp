@@ -12,15 +12,11 @@
 #include "widgets/WebPageSupport.h"
 
 PayView::PayView(QWidget* parent) : QWidget(parent) {
-    view = createPageWebView(this);
-}
-
-QWebView* PayView::webView() {
-    return operatorView(view);
+    webView = createPageWebView(this);
 }
 
 void PayView::postPage(const QUrl& url, const QUrlQuery& form) {
-    QWebView* webView = this->webView();
+    operatorView(webView); // its page, with the deadline, made on first use
     if (webView->hasSelection()) {
         return;
     }
@@ -43,5 +39,5 @@ void PayView::postPage(const QUrl& url, const QUrlQuery& form) {
 }
 
 void PayView::reload() {
-    webView()->reload();
+    operatorView(webView)->reload();
 }
