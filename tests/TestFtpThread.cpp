@@ -2,10 +2,13 @@
 
 #include <memory>
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextCodec>
 
@@ -84,6 +87,7 @@ private slots:
     void serverStalls();
     void stopRequested();
     void passwordNeverLogged();
+    void withoutLibcurl();
 
 private:
     void setFtpUrl(const QByteArray& url);
@@ -730,6 +734,73 @@ void TestFtpThread::passwordNeverLogged() {
     QVERIFY(lines.filter("ftp file - ").size() >= 1);
     QVERIFY(lines.filter("download failed - ftp://u@127.0.0.1").size() >= 1);
     QCOMPARE(lines.filter("Sesame4711"), QStringList());
+}
+
+namespace {
+// The file libcurl was loaded from, as this process maps it; empty when it is not mapped.
+QString mappedLibcurl() {
+    QFile maps("/proc/self/maps");
+    if (!maps.open(QIODevice::ReadOnly)) {
+        return QString();
+    }
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const int path = line.indexOf('/');
+        if (path > 0 && line.contains("/libcurl")) {
+            return QString::fromLocal8Bit(line.mid(path));
+        }
+    }
+    return QString();
+}
+} // namespace
+
+// Where libcurl cannot be loaded (not installed, or damaged), the program still starts, as it
+// does not link libcurl, and an update fails at once with the reason in the log: nothing is
+// fetched or written. A copy of this test runs in a private mount namespace in which the
+// library's file reads as empty.
+void TestFtpThread::withoutLibcurl() {
+    if (qEnvironmentVariableIsSet("TEST_LIBCURL_HIDDEN")) {
+        FtpServerFixture server;
+        QVERIFY(server.addFile("BoardGame/Poker/Poker.zip", zipBytes({{"game.exe", "new"}})));
+        FtpThread thread("Poker");
+        const testsupport::LogCapture log;
+        QVERIFY(updateFrom(server, thread));
+        QCOMPARE(thread.phase.load(), int(FtpThread::NothingFound));
+        QVERIFY2(CurlLibrary::errorString().startsWith("libcurl cannot be loaded"),
+                 qPrintable(CurlLibrary::errorString()));
+        QVERIFY2(
+            log.lines().join('\n').contains("No transfer can be made: libcurl cannot be loaded"),
+            qPrintable(log.lines().join('\n')));
+        QCOMPARE(server.paths("NLST"), QStringList());
+        QCOMPARE(server.paths("RETR"), QStringList());
+        QCOMPARE(QDir(game()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList());
+        return;
+    }
+    if (geteuid() != 0 || QProcess::execute("unshare", {"--mount", "true"}) != 0) {
+        QSKIP("hiding libcurl takes a private mount namespace, which needs root");
+    }
+    QVERIFY(CurlLibrary::get() != nullptr);
+    const QString library = QFileInfo(mappedLibcurl()).canonicalFilePath();
+    QVERIFY2(!library.isEmpty(), "libcurl is not mapped after loading");
+    QTemporaryDir empty;
+    QVERIFY(empty.isValid());
+    QFile blank(empty.filePath("blank"));
+    QVERIFY(blank.open(QIODevice::WriteOnly));
+    blank.close();
+
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TEST_LIBCURL_HIDDEN", "1");
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start("unshare", {"--mount", "--propagation", "private", "sh", "-c",
+                            "mount --bind \"$1\" \"$2\" && exec \"$3\" withoutLibcurl", "sh",
+                            blank.fileName(), library, QCoreApplication::applicationFilePath()});
+    QVERIFY(child.waitForFinished(60000));
+    const QByteArray output = child.readAll();
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+             output.constData());
+    QVERIFY2(output.contains("PASS   : TestFtpThread::withoutLibcurl()"), output.constData());
 }
 
 QTEST_GUILESS_MAIN(TestFtpThread)
