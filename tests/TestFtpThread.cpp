@@ -105,9 +105,23 @@ private:
 };
 
 namespace {
-bool libcurlMapped() {
+// The file libcurl was loaded from, as this process maps it; empty when it is not mapped.
+QString mappedLibcurl() {
     QFile maps("/proc/self/maps");
-    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("/libcurl");
+    if (!maps.open(QIODevice::ReadOnly)) {
+        return QString();
+    }
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const int path = line.indexOf('/');
+        if (path > 0 && line.contains("/libcurl")) {
+            return QString::fromLocal8Bit(line.mid(path));
+        }
+    }
+    return QString();
+}
+
+bool libcurlMapped() {
+    return !mappedLibcurl().isEmpty();
 }
 } // namespace
 
@@ -735,23 +749,6 @@ void TestFtpThread::passwordNeverLogged() {
     QVERIFY(lines.filter("download failed - ftp://u@127.0.0.1").size() >= 1);
     QCOMPARE(lines.filter("Sesame4711"), QStringList());
 }
-
-namespace {
-// The file libcurl was loaded from, as this process maps it; empty when it is not mapped.
-QString mappedLibcurl() {
-    QFile maps("/proc/self/maps");
-    if (!maps.open(QIODevice::ReadOnly)) {
-        return QString();
-    }
-    for (const QByteArray& line : maps.readAll().split('\n')) {
-        const int path = line.indexOf('/');
-        if (path > 0 && line.contains("/libcurl")) {
-            return QString::fromLocal8Bit(line.mid(path));
-        }
-    }
-    return QString();
-}
-} // namespace
 
 // Where libcurl cannot be loaded (not installed, or damaged), the program still starts, as it
 // does not link libcurl, and an update fails at once with the reason in the log: nothing is
