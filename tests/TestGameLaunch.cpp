@@ -13,17 +13,16 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QLoggingCategory>
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
 #include "DataRows.h"
 #include "FdCapture.h"
 #include "FtpServerFixture.h"
+#include "LogCapture.h"
 #include "RunTreeFixture.h"
 #include "TestSupport.h"
 #include "ZipMaker.h"
@@ -831,9 +830,8 @@ void TestGameLaunch::closedDuringUpdate() {
 
     const quint32 seed = QRandomGenerator::global()->generate();
     QRandomGenerator random(seed);
-    // A hundred updates' worth of the worker's lines would bury the outcome.
-    QLoggingCategory::setFilterRules("default.debug=false\ndefault.info=false");
-    auto logging = qScopeGuard([] { QLoggingCategory::setFilterRules(QString()); });
+    // A hundred updates' worth of log lines are kept aside: they would bury the outcome.
+    auto quiet = std::make_unique<testsupport::LogCapture>();
     int closes = 0, untouched = 0, partly = 0, whole = 0;
     for (; closes < 100; ++closes) {
         const QString where = QString("close %1 (seed %2)").arg(closes).arg(seed);
@@ -879,8 +877,7 @@ void TestGameLaunch::closedDuringUpdate() {
         (recorded ? whole : renewed == 0 ? untouched : partly) += 1;
         openWindow();
     }
-    logging.dismiss();
-    QLoggingCategory::setFilterRules(QString());
+    quiet.reset();
     qInfo("%d closes within %d ms of the press: %d left the old game, %d some new files, "
           "%d the whole new game",
           closes, window, untouched, partly, whole);
