@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <system_error>
+#include <utility>
 
 #include <QImage>
 
@@ -25,7 +27,29 @@ ResourceArchive* ResourceArchive::create(const std::string& path, const unsigned
 }
 
 ResourceArchive* ResourceArchive::openDefault() {
-    return create(runtree::archivePath, kResourceKey, ProgressCallback());
+    // Each opening waits for the one asked for before it: one core reads the readers in
+    // turn, the other keeps starting the program.
+    static std::shared_future<void> previous;
+    auto* reader = new ResourceArchive;
+    auto openAfterPrevious = [reader, before = previous] {
+        if (before.valid()) {
+            before.wait();
+        }
+        reader->open(runtree::archivePath, kResourceKey, ProgressCallback());
+    };
+    try {
+        reader->opening = std::async(std::launch::async, openAfterPrevious).share();
+        previous = reader->opening;
+    } catch (const std::system_error&) {
+        openAfterPrevious(); // no thread to be had: open it here and now
+    }
+    return reader;
+}
+
+void ResourceArchive::waitUntilOpen() {
+    if (opening.valid()) {
+        opening.wait();
+    }
 }
 
 bool ResourceArchive::open(const std::string& archivePath, const unsigned char key[16],
@@ -69,6 +93,7 @@ bool ResourceArchive::open(const std::string& archivePath, const unsigned char k
 }
 
 ResourceArchive::~ResourceArchive() {
+    waitUntilOpen();
     if (zipHandle != nullptr) {
         unzClose(zipHandle);
         zipHandle = nullptr;
@@ -80,6 +105,7 @@ ResourceArchive::~ResourceArchive() {
 
 unsigned char* ResourceArchive::extract(const std::string& name, int& size) {
     size = 0;
+    waitUntilOpen();
     if (zipHandle == nullptr) {
         return nullptr;
     }
@@ -91,7 +117,9 @@ QPixmap loadPixmap(ResourceArchive* reader, const QString& name) {
     const std::unique_ptr<QByteArray> bytes{loadBytes(reader, name)};
     QImage image;
     if (bytes && image.loadFromData(*bytes)) {
-        pixmap = QPixmap::fromImage(image);
+        // Handed over, the decoded image is converted to the screen's format in place
+        // rather than copied.
+        pixmap = QPixmap::fromImage(std::move(image));
     }
     return pixmap;
 }

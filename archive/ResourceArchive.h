@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <future>
 #include <string>
 
 #include <QByteArray>
@@ -14,13 +15,17 @@ using ProgressCallback = std::function<void(int, int)>;
 // The launcher's resources: one zip archive on disk, SEED-encrypted whole, decrypted in
 // memory and read through minizip over memory-backed file functions. Each module that
 // reads resources owns one reader for the life of the process (see openDefault()).
-// Not re-entrant: GUI thread only.
+// Not re-entrant: one thread at a time (the GUI thread, for the modules' readers).
 class ResourceArchive {
 public:
     static ResourceArchive* create(const std::string& path, const unsigned char key[16],
                                    const ProgressCallback& progress);
-    // A reader over "../../resource/res.dat" with the compiled-in key; null when the
-    // archive cannot be opened.
+    // A reader over "../../resource/res.dat" with the compiled-in key. It returns at once:
+    // the archive is read and decrypted on a worker thread, the readers one after another
+    // in the order they were asked for, while the program goes on starting (the modules'
+    // readers are made before main(), so the work overlaps the toolkit's own start).
+    // extract() waits for its reader's opening; a reader whose archive cannot be opened
+    // finds no entry.
     static ResourceArchive* openDefault();
 
     ~ResourceArchive();
@@ -35,6 +40,10 @@ private:
     ResourceArchive() = default;
     bool open(const std::string& path, const unsigned char key[16],
               const ProgressCallback& progress);
+    void waitUntilOpen();
+
+    // Set while a background opening may still be running (openDefault()).
+    std::shared_future<void> opening;
 
     void* zipHandle = nullptr;
     std::string path;
