@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <memory>
 #include <string>
 
@@ -43,6 +44,11 @@ int main(int argc, char** argv) {
         SingleInstance::wakeRunning(kLockName);
         std::exit(-1);
     }
+    // The font's entry is inflated on a worker while the toolkit starts; main's reader
+    // is used nowhere else.
+    std::future<std::unique_ptr<QByteArray>> font = std::async(std::launch::async, [] {
+        return std::unique_ptr<QByteArray>(loadBytes(archiveReader, "font/simhei.ttf"));
+    });
     // This copy is the only one: its log may now push the older runs' logs along.
     const QString logFolder = LogFile::defaultFolder();
     if (!LogFile::open(logFolder)) {
@@ -65,8 +71,8 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon(runtree::iconPath));
     QApplication::setDesktopFileName("boardgame-launcher");
 
-    if (std::unique_ptr<QByteArray> font{loadBytes(archiveReader, "font/simhei.ttf")}) {
-        QFontDatabase::addApplicationFontFromData(*font);
+    if (const std::unique_ptr<QByteArray> fontData = font.get()) {
+        QFontDatabase::addApplicationFontFromData(*fontData);
     }
     // Each of these keeps its empty state when its data cannot be read; the window is
     // shown all the same.
