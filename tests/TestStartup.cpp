@@ -32,6 +32,25 @@ constexpr int kReaders = 11;
 // starts meet only each other. Without the privilege for that, the machine is shared.
 const bool kPrivateLockNames = unshare(CLONE_NEWNET) == 0;
 
+// The OpenGL drivers a process has mapped: Mesa's DRI drivers, LLVM that Mesa draws with,
+// and any vendor's GLX library behind the GL dispatcher.
+QStringList glDrivers(qint64 pid) {
+    QFile maps(QString("/proc/%1/maps").arg(pid));
+    QStringList drivers;
+    if (!maps.open(QIODevice::ReadOnly)) {
+        return {"(no maps)"};
+    }
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const QString name = QFileInfo(QString::fromUtf8(line.mid(line.indexOf('/')))).fileName();
+        if ((name.startsWith("libGLX_") || name.contains("_dri.so") ||
+             name.startsWith("libLLVM")) &&
+            !drivers.contains(name)) {
+            drivers << name;
+        }
+    }
+    return drivers;
+}
+
 } // namespace
 
 // The launcher as a process in a real X server: it shows its window from the run tree
@@ -133,6 +152,8 @@ void TestStartup::showsFromRunTree() {
     QVERIFY(launcher->waitForStarted());
     QVERIFY2(waitForWindow(1), "no 1024 x 768 window appeared");
     QCOMPARE(launcher->state(), QProcess::Running);
+    // Nothing in the window is drawn with OpenGL: no GL driver is loaded for it.
+    QCOMPARE(glDrivers(launcher->processId()), QStringList());
     launcher->kill();
     launcher->waitForFinished();
     QVERIFY(!launcher->readAllStandardOutput().contains("failed"));

@@ -1,6 +1,7 @@
 // The start-up benchmark's anchor: what any program of the launcher's kind pays before its
 // window is up, with the same Qt libraries. A frameless 1024 x 768 main window holding
-// three hidden web views, and nothing of the launcher's own.
+// three hidden web views, and nothing of the launcher's own. With "--raster" it asks for a
+// window only the CPU draws into, as the launcher does, so that no GL driver is loaded.
 
 #include <QApplication>
 #include <QMainWindow>
@@ -8,6 +9,9 @@
 #include <QWidget>
 
 int main(int argc, char** argv) {
+    if (argc > 1 && qstrcmp(argv[1], "--raster") == 0) {
+        QApplication::setAttribute(Qt::AA_ForceRasterWidgets);
+    }
     QApplication app(argc, argv);
     QMainWindow window(nullptr, Qt::FramelessWindowHint);
     window.setFixedSize(1024, 768);

@@ -1,7 +1,12 @@
 """Start-up time of the launcher against its anchor (a bare frameless 1024 x 768 Qt window
 holding three hidden web views): from process start to the 1024 x 768 window being mapped
-on the X server, measured from outside with X's MapNotify events. The two programs run
-in turn, so both see the same machine.
+on the X server, measured from outside with X's MapNotify events. The programs run in
+turn, so all see the same machine.
+
+The limit applies to the anchor as it is (its window loads the GL driver, as any Qt window
+does by default). The same anchor started with --raster asks for a CPU-drawn window, as
+the launcher does, and loads no GL driver: its line and ratio show what is left of the
+launcher's own share, for information.
 
     /usr/bin/python3 bench/startbench/startbench.py LAUNCHER WORKDIR ANCHOR [RUNS]
 
@@ -19,9 +24,9 @@ LIMIT = 1.25
 from Xlib import X, display
 
 
-def one_run(d, launcher, workdir):
+def one_run(d, command, workdir):
     start = time.monotonic()
-    process = subprocess.Popen([launcher], cwd=workdir, stdout=subprocess.DEVNULL,
+    process = subprocess.Popen(command, cwd=workdir, stdout=subprocess.DEVNULL,
                                stderr=subprocess.DEVNULL)
     elapsed = None
     try:
@@ -49,7 +54,8 @@ def main():
         return 2
     launcher, workdir, anchor = (os.path.abspath(a) for a in sys.argv[1:4])
     runs = int(sys.argv[4]) if len(sys.argv) > 4 else 11
-    programs = [("launcher", launcher), ("anchor", anchor)]
+    programs = [("launcher", [launcher]), ("anchor", [anchor]),
+                ("raster anchor", [anchor, "--raster"])]
     # One connection for all runs: the server resets when its last client leaves.
     d = display.Display()
     d.screen().root.change_attributes(event_mask=X.SubstructureNotifyMask)
@@ -67,13 +73,13 @@ def main():
             times[name].append(t)
             line.append("%s %.3f s" % (name, t))
         print("run %d: %s" % (i + 1, ", ".join(line)))
-    ours = statistics.median(times["launcher"])
-    anchor_median = statistics.median(times["anchor"])
-    ratio = ours / anchor_median
-    print("launcher median start-up: %.3f s (min %.3f, max %.3f)"
-          % (ours, min(times["launcher"]), max(times["launcher"])))
-    print("anchor median start-up:   %.3f s (min %.3f, max %.3f)"
-          % (anchor_median, min(times["anchor"]), max(times["anchor"])))
+    medians = {name: statistics.median(times[name]) for name, _ in programs}
+    for name, _ in programs:
+        print("%-14s median start-up: %.3f s (min %.3f, max %.3f)"
+              % (name, medians[name], min(times[name]), max(times[name])))
+    ratio = medians["launcher"] / medians["anchor"]
+    print("ratio to the raster anchor: %.2f (information)"
+          % (medians["launcher"] / medians["raster anchor"]))
     print("ratio: %.2f (limit %.2f)" % (ratio, LIMIT))
     if ratio > LIMIT:
         print("FAIL: start-up slower than %.2fx the anchor" % LIMIT)
