@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include <QImage>
@@ -31,17 +32,25 @@ ResourceArchive* ResourceArchive::openDefault() {
     // turn, the other keeps starting the program.
     static std::shared_future<void> previous;
     auto* reader = new ResourceArchive;
-    auto openAfterPrevious = [reader, before = previous] {
+    auto openAfter = [reader](const std::shared_future<void>& before) {
         if (before.valid()) {
             before.wait();
         }
         reader->open(runtree::archivePath, kResourceKey, ProgressCallback());
     };
+    std::promise<void> opened;
+    std::shared_future<void> opening = opened.get_future().share();
     try {
-        reader->opening = std::async(std::launch::async, openAfterPrevious).share();
-        previous = reader->opening;
+        // Nobody joins the thread, and a reader that is never read never waits for it:
+        // it reports its work done as it ends.
+        std::thread([openAfter, before = previous, opened = std::move(opened)]() mutable {
+            openAfter(before);
+            opened.set_value_at_thread_exit();
+        }).detach();
+        reader->opening = opening;
+        previous = opening;
     } catch (const std::system_error&) {
-        openAfterPrevious(); // no thread to be had: open it here and now
+        openAfter(previous); // no thread to be had: open it here and now
     }
     return reader;
 }
