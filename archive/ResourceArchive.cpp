@@ -41,11 +41,11 @@ ResourceArchive* ResourceArchive::openDefault() {
     std::promise<void> opened;
     std::shared_future<void> opening = opened.get_future().share();
     try {
-        // Nobody joins the thread, and a reader that is never read never waits for it:
-        // it reports its work done as it ends.
+        // Nobody joins the thread (a reader that is never read never waits for it): it
+        // reports its work done, and ends.
         std::thread([openAfter, before = previous, opened = std::move(opened)]() mutable {
             openAfter(before);
-            opened.set_value_at_thread_exit();
+            opened.set_value();
         }).detach();
         reader->opening = opening;
         previous = opening;
