@@ -7,7 +7,10 @@ views) runs next to the launcher over the same time. For both the script prints 
 in per cent of one core and the steady resident size: the median of VmRSS sampled once a
 second while measuring (VmHWM, the peak, is printed for information). The launcher must stay
 at or below CPU_LIMIT per cent of one core and at or below RSS_LIMIT times the anchor's
-resident size; the script exits with 1 when it does not.
+resident size; the script exits with 1 when it does not. The anchor's window loads the GL
+driver, as any Qt window does by default; the launcher's window is drawn by the CPU alone.
+The same anchor started with --raster runs beside them too, and the launcher's resident
+size is printed against it as well, for information.
 
     /usr/bin/python3 bench/tickerbench/tickerbench.py LAUNCHER WORKDIR SERVICE ANCHOR [SECONDS]
 
@@ -116,8 +119,8 @@ def measure(watched, seconds):
     return elapsed
 
 
-def one_run(launcher, workdir, service, anchor, seconds, notice_bytes):
-    """Returns the launcher's Watched, the anchor's (None without anchor) and the refreshes."""
+def one_run(launcher, workdir, service, anchors, seconds, notice_bytes):
+    """Returns the Watched of the launcher and of each anchor command, and the refreshes."""
     with tempfile.TemporaryDirectory() as tmp:
         db = os.path.join(tmp, "operator.db")
         log_path = os.path.join(tmp, "service.log")
@@ -131,15 +134,15 @@ def one_run(launcher, workdir, service, anchor, seconds, notice_bytes):
                                      ("Long", "x" * notice_bytes))
                 # The anchor first, and mapped before the launcher starts: a window mapped
                 # later would be stacked over the login dialog and take its clicks.
-                for program in ([anchor] if anchor else []) + [launcher]:
-                    processes.append(subprocess.Popen([program], cwd=workdir,
+                for command in anchors + [[launcher]]:
+                    processes.append(subprocess.Popen(command, cwd=workdir,
                                                       stdout=subprocess.DEVNULL,
                                                       stderr=subprocess.DEVNULL))
-                    if program == anchor:
+                    if command in anchors:
                         subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--pid",
                                         str(processes[-1].pid)], check=True, timeout=30,
                                        capture_output=True)
-                processes.reverse()  # the launcher's figures come first
+                processes.insert(0, processes.pop())  # the launcher's figures come first
                 log_in()
                 time.sleep(5)  # the login and the first refreshes settle
                 watched = [Watched(p) for p in processes]
@@ -149,7 +152,7 @@ def one_run(launcher, workdir, service, anchor, seconds, notice_bytes):
                 count = refreshes(log_path) - before
                 if count < seconds / 2:
                     raise RuntimeError("only %d refreshes: not logged in?" % count)
-                return watched[0], (watched[1] if anchor else None), count
+                return watched, count
             finally:
                 for p in processes:
                     p.kill()
@@ -171,21 +174,24 @@ def main():
         return 2
     launcher, workdir, service, anchor = sys.argv[1:5]
     seconds = float(sys.argv[5]) if len(sys.argv) > 5 else 20.0
-    ours, theirs, count = one_run(launcher, workdir, service, anchor, seconds, 0)
+    (ours, theirs, raster), count = one_run(launcher, workdir, service,
+                                            [[anchor], [anchor, "--raster"]], seconds, 0)
     print("ordinary notices, %.0f s (%d refreshes):" % (seconds, count))
     print(ratio_line("CPU", ours.load, theirs.load, "% of one core",
                      "%.1f %% of one core" % CPU_LIMIT))
     print(ratio_line("resident size, steady", ours.steady_mib, theirs.steady_mib, "MiB",
                      "%.1fx the anchor" % RSS_LIMIT))
     print(ratio_line("resident size, peak", ours.peak_mib, theirs.peak_mib, "MiB",
-                     "none"), flush=True)
+                     "none"))
+    print(ratio_line("resident size, steady, raster anchor", ours.steady_mib, raster.steady_mib,
+                     "MiB", "none: information"), flush=True)
     failed = []
     if ours.load > CPU_LIMIT:
         failed.append("CPU load above %.1f %% of one core" % CPU_LIMIT)
     if ours.steady_mib > RSS_LIMIT * theirs.steady_mib:
         failed.append("resident size above %.1fx the anchor's" % RSS_LIMIT)
 
-    ours, _, count = one_run(launcher, workdir, service, None, seconds, 1 << 20)
+    (ours,), count = one_run(launcher, workdir, service, [], seconds, 1 << 20)
     print("with a 1 MB notice: CPU %.1f %% of one core over %.0f s (%d refreshes), "
           "resident size %.1f MiB" % (ours.load, seconds, count, ours.steady_mib))
     for reason in failed:
