@@ -409,54 +409,42 @@ void TestResourceArchive::destructorReportsPath() {
 }
 
 void TestResourceArchive::defaultReaders_data() {
-    // How a reader is left: "read" asks it for an entry, "released" deletes it at once,
-    // while its archive may still be being opened behind it.
-    testsupport::addRows<bool, QString>("archiveThere", "use",
-                                        {{"archive there, read", true, "read"},
-                                         {"archive there, released", true, "released"},
-                                         {"no archive, read", false, "read"},
-                                         {"no archive, released", false, "released"}});
+    // "released": each reader is deleted at once, while its opening may still be running.
+    testsupport::addRows<bool, bool>("archiveThere", "read",
+                                     {{"archive there, read", true, true},
+                                      {"archive there, released", true, false},
+                                      {"no archive, read", false, true},
+                                      {"no archive, released", false, false}});
 }
 
-// The modules' readers are opened behind the caller's back, one after another: each
-// one still opens the archive itself, and reports it, before it is read or released.
+// The modules' readers open behind the caller's back, one after another: each one still
+// opens the archive itself and reports it, and is read only once it has.
 void TestResourceArchive::defaultReaders() {
     QFETCH(bool, archiveThere);
-    QFETCH(QString, use);
+    QFETCH(bool, read);
     QTemporaryDir elsewhere; // its "../../resource/res.dat" does not exist
     const QString runFolder = QDir::currentPath();
     QVERIFY(archiveThere || QDir::setCurrent(elsewhere.path()));
     const int readers = 5;
-    QByteArray output;
-    QList<QByteArray> bytes;
-    {
-        testsupport::FdCapture capture;
-        std::vector<std::unique_ptr<ResourceArchive>> opened;
-        for (int i = 0; i < readers; ++i) {
-            opened.emplace_back(ResourceArchive::openDefault());
-        }
-        if (use == "read") {
-            for (auto& reader : opened) {
-                int size = -1;
-                bytes << extracted(reader.get(), "script/msg.xml", size);
-                QCOMPARE(size, bytes.last().size());
-            }
-        }
-        opened.clear();
-        output = capture.take();
+    testsupport::FdCapture capture;
+    std::vector<std::unique_ptr<ResourceArchive>> opened(readers);
+    for (auto& reader : opened) {
+        reader.reset(ResourceArchive::openDefault());
     }
+    for (auto& reader : opened) {
+        int size = -1;
+        const QByteArray entry = read ? extracted(reader.get(), "script/msg.xml", size) : "";
+        QVERIFY(!read || (size == entry.size() && entry.contains("<") == archiveThere));
+    }
+    opened.clear();
+    const QByteArray output = capture.take();
     QDir::setCurrent(runFolder); // only now: the readers open from the working folder
     const QByteArray report =
         archiveThere ? QByteArray(kOpened) : "Get data from file(../../resource/res.dat) failed!";
     QCOMPARE(output.count(report), readers);
-    QCOMPARE(output.count("../../resource/res.dat 압축 파일을 닫았습니다."),
-             archiveThere ? readers : 0);
-    // Every reader had reported its opening before the first one was read.
-    QVERIFY2(use != "read" || output.startsWith(report.repeated(readers)), output.constData());
-    for (const QByteArray& entry : bytes) {
-        QCOMPARE(entry.isEmpty(), !archiveThere);
-        QVERIFY(entry.isEmpty() || entry.contains("<"));
-    }
+    QCOMPARE(output.count("res.dat 압축 파일을 닫았습니다."), archiveThere ? readers : 0);
+    // Read, each had opened before the first was closed.
+    QVERIFY2(!read || output.startsWith(report.repeated(readers)), output.constData());
 }
 
 QTEST_MAIN(TestResourceArchive)

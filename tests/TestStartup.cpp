@@ -32,22 +32,20 @@ constexpr int kReaders = 11;
 // starts meet only each other. Without the privilege for that, the machine is shared.
 const bool kPrivateLockNames = unshare(CLONE_NEWNET) == 0;
 
-// The OpenGL drivers a process has mapped: Mesa's DRI drivers, LLVM that Mesa draws with,
-// and any vendor's GLX library behind the GL dispatcher.
+// The OpenGL drivers a process has mapped: Mesa's DRI drivers, the LLVM they draw with,
+// any vendor's GLX library.
 QStringList glDrivers(qint64 pid) {
     QFile maps(QString("/proc/%1/maps").arg(pid));
-    QStringList drivers;
     if (!maps.open(QIODevice::ReadOnly)) {
         return {"(no maps)"};
     }
-    for (const QByteArray& line : maps.readAll().split('\n')) {
-        const QString name = QFileInfo(QString::fromUtf8(line.mid(line.indexOf('/')))).fileName();
-        if ((name.startsWith("libGLX_") || name.contains("_dri.so") ||
-             name.startsWith("libLLVM")) &&
-            !drivers.contains(name)) {
-            drivers << name;
-        }
+    static const QRegularExpression driver("/(libGLX_\\S*|\\S*_dri\\.so|libLLVM\\S*)$",
+                                           QRegularExpression::MultilineOption);
+    QStringList drivers;
+    for (auto match = driver.globalMatch(maps.readAll()); match.hasNext();) {
+        drivers << match.next().captured(1);
     }
+    drivers.removeDuplicates();
     return drivers;
 }
 
