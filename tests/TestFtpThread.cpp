@@ -212,10 +212,7 @@ void TestFtpThread::packageOnly() {
 }
 
 void TestFtpThread::unopenedConnection_data() {
-    QTest::addColumn<int>("transfer");
-    QTest::newRow("listing") << 0;
-    QTest::newRow("download") << 1;
-    QTest::newRow("file figures") << 2;
+    testsupport::addRows<int>("transfer", {{"listing", 0}, {"download", 1}, {"file figures", 2}});
 }
 
 // A connection that was never opened, or was closed, has no libcurl to call: every

@@ -195,11 +195,10 @@ void TestWebViews::failedPageShowsNotice() {
 }
 
 void TestWebViews::pageMadeOnFirstUse_data() {
-    QTest::addColumn<int>("which");
-    QTest::newRow("notice view, loaded") << 0;
-    QTest::newRow("info view, loaded") << 1;
-    QTest::newRow("payment view, posted") << 2;
-    QTest::newRow("notice view, reloaded") << 3;
+    testsupport::addRows<int>("which", {{"notice view, loaded", 0},
+                                        {"info view, loaded", 1},
+                                        {"payment view, posted", 2},
+                                        {"notice view, reloaded", 3}});
 }
 
 // A window that never opens an operator page does not start WebKit; the first use makes
