@@ -615,6 +615,10 @@ void Launcher::launch(const QString& folder, const QString& program) {
     // and are never logged.
     qInfo().noquote() << "Starting" << command << "in" << workDir;
     process->setWorkingDirectory(workDir);
+    // A shell-started program trusts $PWD over getcwd(): it must name the game's folder.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PWD"), workDir);
+    process->setProcessEnvironment(environment);
     process->start(command, arguments, QIODevice::ReadWrite);
 }
 

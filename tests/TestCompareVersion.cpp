@@ -1,10 +1,14 @@
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "DataRows.h"
 #include "app/CompareVersion.h"
 #include "app/GameProgram.h"
 
@@ -20,6 +24,8 @@ private slots:
     void locate();
     void locateExactWinsOverOtherCase();
     void locateInRelativeFolder();
+    void canWriteFolder_data();
+    void canWriteFolder();
 };
 
 void TestCompareVersion::compare_data() {
@@ -212,6 +218,34 @@ void TestCompareVersion::locateInRelativeFolder() {
     QCOMPARE(path, QString("../../../Matgo/Matgo.EXE"));
     QCOMPARE(absolute, QFileInfo(tmp.path() + "/Matgo/Matgo.EXE").canonicalFilePath());
     QCOMPARE(missing, QString());
+}
+
+void TestCompareVersion::canWriteFolder_data() {
+    testsupport::addRows<int, bool>(
+        "mode", "writable", // mode -1: no folder yet
+        {{"missing: made", -1, true}, {"open to all", 0777, true}, {"read-only", 0555, false}});
+}
+
+// Tried as an ordinary player: root ignores the modes, so as root it runs as nobody.
+void TestCompareVersion::canWriteFolder() {
+    QFETCH(int, mode);
+    QFETCH(bool, writable);
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    QVERIFY(QFile::setPermissions(tmp.path(), QFileDevice::Permissions(0x7777)));
+    const QString folder = tmp.path() + "/Matgo";
+    if (mode >= 0) {
+        QVERIFY(QDir().mkdir(folder));
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), mode_t(mode)), 0);
+    }
+    const uid_t euid = geteuid();
+    QVERIFY(euid != 0 || seteuid(65534) == 0);
+    const bool result = GameProgram::canWriteFolder(folder);
+    QVERIFY(euid != 0 || seteuid(0) == 0);
+    QCOMPARE(result, writable);
+    QVERIFY(QFileInfo(folder).isDir());
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList());
 }
 
 QTEST_MAIN(TestCompareVersion)

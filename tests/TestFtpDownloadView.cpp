@@ -283,6 +283,8 @@ void TestFtpDownloadView::figuresText_data() {
     QTest::newRow("minutes, rounded up")
         << true << 0ll << 999ll << 512.0 << 150ll
         << "0 B of 999 B" + dot + "512 B/s" + dot + "about 3 min left";
+    QTest::newRow("999.96 KB rounds to the next unit")
+        << true << 999960ll << 2000000ll << 0.0 << -1ll << "1.0 MB of 2.0 MB";
     QTest::newRow("hours") << true << 1500ll << 2500000000ll << 45000.0 << 3900ll
                            << "1.5 KB of 2.50 GB" + dot + "45.0 KB/s" + dot +
                                   "about 1 h 5 min left";
@@ -597,6 +599,7 @@ void TestFtpDownloadView::cancel() {
     // The next update is not refused.
     panel.start(0);
     QVERIFY(!panel.wasCancelled());
+    QVERIFY(button->isEnabled());
     QTRY_COMPARE_WITH_TIMEOUT(names, QStringList({"", "Poker"}), 60000);
     QCOMPARE(testsupport::readOrMissing("../../../Poker/after.txt"), QByteArray("after"));
 }

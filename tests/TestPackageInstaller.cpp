@@ -236,6 +236,9 @@ void TestPackageInstaller::unsafeEntry_data() {
     QTest::newRow("control character") << QByteArray("a\x01"
                                                      "b.txt")
                                        << "../../../x";
+    QTest::newRow("DEL character") << QByteArray("a\x7f"
+                                                 "b.txt")
+                                   << "../../../x";
 }
 
 void TestPackageInstaller::unsafeEntry() {
@@ -316,7 +319,7 @@ void TestPackageInstaller::windowsNames() {
 }
 
 void TestPackageInstaller::diskTooSmall_data() {
-    // "megabytes" of zeros in the package's one big entry, on a 96 MiB disk: 64 MiB must
+    // "megabytes" of zeros in the package's two big entries, on a 96 MiB disk: 64 MiB must
     // stay free beyond what the entries declare.
     testsupport::addRows<int, bool>("megabytes", "fits",
                                     {{"fits with room to spare", 8, true},
@@ -339,12 +342,14 @@ void TestPackageInstaller::diskTooSmall() {
     } unmount{game()};
 
     const QString plain = tree->root() + "/big.zip";
-    QVERIFY(testsupport::makeZip(
-        plain, {{"small.txt", "small"}, {"big.bin", QByteArray(megabytes * 1024 * 1024, '\0')}}));
+    // Split in two around a small entry: every entry counts, not just the first or the last.
+    const QByteArray half(megabytes * 512 * 1024, '\0');
+    QVERIFY(testsupport::makeZip(plain,
+                                 {{"big1.bin", half}, {"small.txt", "small"}, {"big2.bin", half}}));
     QVERIFY(QFile::copy(plain, package()));
     QCOMPARE(install(), fits);
     if (fits) {
-        QCOMPARE(QFileInfo(game("big.bin")).size(), qint64(megabytes) * 1024 * 1024);
+        QCOMPARE(QFileInfo(game("big2.bin")).size() * 2, qint64(megabytes) * 1024 * 1024);
         QVERIFY(!QFile::exists(package()));
     } else {
         // Refused before a single entry was written.

@@ -1,6 +1,9 @@
+#include <algorithm>
 #include <csignal>
+#include <ctime>
 #include <memory>
 
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -494,7 +497,9 @@ void TestSaveData::fileMode() {
     QFETCH(bool, folderLocked);
     QFETCH(int, mode);
     if (existing >= 0) {
-        QVERIFY(writeFile(appDat(), sealed("<root isSave=\"0\"/>")));
+        // Longer than the new document: none of it may outlive the save, written in place too.
+        QVERIFY(writeFile(appDat(), sealed("<root isSave=\"1\"><userInfo id=\"old\" pass=\"" +
+                                           QByteArray(200, 'p') + "\"/></root>")));
         QCOMPARE(::chmod(QFile::encodeName(appDat()).constData(), mode_t(existing)), 0);
     }
     Saved data;
@@ -532,10 +537,13 @@ void TestSaveData::fileMode() {
     QCOMPARE(QDir(resourceDir()).entryList(QDir::Files | QDir::Hidden), QStringList{"app.dat"});
 }
 
-// A launcher killed outright (SIGKILL, a crash, the session ending) at any moment of a save:
-// a copy of this process saves two documents in turn, without pause, and is killed after a
-// random delay; every time, app.dat must read back as one whole document, never a mix or a
-// cut-short file.
+// A launcher killed outright (SIGKILL, a crash, the session ending) at any moment of a save. A
+// copy of this process times a few saves itself, arms a timer of its own that kills it after a
+// random share (-0.2 to 1.6) of that time, and saves one document over the other; it
+// reports on a pipe as the save starts and ends. No other process has to wake up in time, so
+// the kills land before, during and after the save on a fast machine as on a slow one, and the
+// loop checks that they did. app.dat must read back as one whole document every time: the old
+// one until the save began, the new one once it ended.
 void TestSaveData::killedWhileSaving() {
     const Pairs firstUsers{{"player", "first"}}, firstVersions{{"pokerVer", "1.0"}};
     const Pairs secondUsers{{"player", "second"}},
@@ -545,49 +553,84 @@ void TestSaveData::killedWhileSaving() {
     fill(second, true, secondUsers, secondVersions);
     const QByteArray firstText = zeroPadded(savedText(true, firstUsers, firstVersions));
     const QByteArray secondText = zeroPadded(savedText(true, secondUsers, secondVersions));
-
-    // The kills are spread over a few saves' time, so that they land at every step of one.
-    QElapsedTimer clock;
-    clock.start();
-    for (int i = 0; i < 20; ++i) {
-        QVERIFY(first.save());
-    }
-    const qint64 window = clock.nsecsElapsed() / 20 / 1000 * 4 + 200;
     const quint32 seed = QRandomGenerator::global()->generate();
     QRandomGenerator random(seed);
 
-    int kills = 0, secondSeen = 0;
-    for (; kills < 200; ++kills) {
+    QMap<QByteArray, int> landed; // "" before the save, "s" during it, "se" after it
+    for (int kill = 0; kill < 100; ++kill) {
+        const double share = random.bounded(1.8) - 0.2;
+        // The longer document over the shorter one, or the other way round.
+        const bool growing = random.bounded(2) == 0;
+        Saved& before = growing ? first : second;
+        Saved& after = growing ? second : first;
+        const QByteArray& oldText = growing ? firstText : secondText;
+        const QByteArray& newText = growing ? secondText : firstText;
+        int progress[2];
+        QCOMPARE(pipe(progress), 0);
         const pid_t child = fork();
         QVERIFY(child >= 0);
         if (child == 0) {
-            for (unsigned turn = 0;; ++turn) {
-                (turn % 2 == 0 ? second : first).save();
+            ::close(progress[0]);
+            QElapsedTimer clock;
+            clock.start();
+            for (int i = 0; i < 5; ++i) {
+                before.save();
+            }
+            const long long delay = std::max<long long>(1, clock.nsecsElapsed() / 5 * share);
+            sigevent event{};
+            event.sigev_notify = SIGEV_SIGNAL;
+            event.sigev_signo = SIGKILL;
+            itimerspec when{};
+            when.it_value.tv_sec = delay / 1000000000;
+            when.it_value.tv_nsec = delay % 1000000000;
+            timer_t timer;
+            if (timer_create(CLOCK_MONOTONIC, &event, &timer) != 0 ||
+                timer_settime(timer, 0, &when, nullptr) != 0) {
+                _exit(2);
+            }
+            const bool reported =
+                write(progress[1], "s", 1) == 1 && after.save() && write(progress[1], "e", 1) == 1;
+            for (;;) {
+                pause();
+                _exit(reported ? 3 : 4); // only reached when the timer failed to kill
             }
         }
-        usleep(static_cast<useconds_t>(random.bounded(static_cast<int>(window))));
-        QCOMPARE(kill(child, SIGKILL), 0);
+        ::close(progress[1]);
+        // The pipe ends when the child does; a child still alive after 10 s fails the test.
+        QByteArray report;
+        char byte = 0;
+        pollfd wait{progress[0], POLLIN, 0};
+        int ready = 0;
+        while ((ready = poll(&wait, 1, 10000)) == 1 && read(progress[0], &byte, 1) == 1) {
+            report += byte;
+        }
+        ::close(progress[0]);
+        ::kill(child, SIGKILL);
         int status = 0;
         QCOMPARE(waitpid(child, &status, 0), child);
-        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        QVERIFY2(ready == 1, "the saving child lived on");
+        QVERIFY2(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL, qPrintable(report));
 
         const QByteArray text = opened(readFile(appDat()));
-        QVERIFY2(text == firstText || text == secondText,
-                 qPrintable(QString("kill %1 (seed %2, window %3 us) left: %4")
-                                .arg(kills)
-                                .arg(seed)
-                                .arg(window)
-                                .arg(QString::fromLatin1(text.left(200).toHex()))));
+        const QString where = QString("kill %1 (seed %2) after \"%3\" left: %4")
+                                  .arg(kill)
+                                  .arg(seed)
+                                  .arg(QString::fromLatin1(report))
+                                  .arg(QString::fromLatin1(text.left(200).toHex()));
+        QVERIFY2(text == (report == "se" ? newText : oldText) || (report == "s" && text == newText),
+                 qPrintable(where));
         Saved loaded;
         QVERIFY(loaded.load());
         QCOMPARE(loaded.users().value("player"), QString(text == firstText ? "first" : "second"));
-        secondSeen += text == secondText;
+        landed[report] += 1;
     }
-    // Both documents came out on top, so the kills did fall inside the saving.
-    QVERIFY2(secondSeen > 0 && secondSeen < kills, qPrintable(QString::number(secondSeen)));
-    qInfo("%d kills within %lld us of the start, app.dat whole each time (%d times the second "
-          "document); %d files left beside it",
-          kills, window, secondSeen,
+    const QString counts = QString("%1 before, %2 during, %3 after the save (seed %4)")
+                               .arg(landed[""])
+                               .arg(landed["s"])
+                               .arg(landed["se"])
+                               .arg(seed);
+    QVERIFY2(landed[""] > 0 && landed["s"] > 0 && landed["se"] > 0, qPrintable(counts));
+    qInfo("%s; app.dat whole each time, %d files left beside it", qPrintable(counts),
           int(QDir(resourceDir()).entryList(QDir::Files | QDir::Hidden).size()) - 1);
 }
 

@@ -1,3 +1,7 @@
+#include <chrono>
+#include <future>
+#include <thread>
+
 #include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -298,6 +302,21 @@ void TestStartup::wakeUpRestoresWindow() {
     QVERIFY(SingleInstance::wakeRunning(name));
     QTRY_VERIFY(!window.isMinimized());
     QVERIFY(window.isVisible());
+
+    // A copy that accepts nothing (this thread is not looking) fills its queue; the knocks
+    // beyond it fail at once rather than wait for it.
+    std::promise<int> knocked;
+    std::future<int> sent = knocked.get_future();
+    std::thread([name, knocked = std::move(knocked)]() mutable {
+        int count = 0;
+        for (int i = 0; i < 16; ++i) {
+            count += SingleInstance::wakeRunning(name);
+        }
+        knocked.set_value(count);
+    }).detach();
+    QVERIFY2(sent.wait_for(std::chrono::seconds(10)) == std::future_status::ready,
+             "a wake-up waits for a copy that does not accept");
+    QVERIFY(sent.get() < 16);
 }
 
 void TestStartup::brokenLockLetsProgramStart() {

@@ -69,4 +69,6 @@ private:
 
     void showFigures();
     void reportFinished(const std::string& name);
+
+    friend class TestGameLaunch;
 };

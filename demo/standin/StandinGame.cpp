@@ -3,7 +3,8 @@
 // it normally (the launcher then takes the game to be current).
 //
 // For automated runs: when STANDIN_RECORD names a file, the program appends one line
-// "<game>\t<argument count>\t<user id>\t<md5 of password>\t<working folder>" to it, and
+// "<game>\t<argument count>\t<user id>\t<md5 of password>\t<working folder>" to it (followed
+// by " (PWD <value>)" when $PWD names another folder), and
 // STANDIN_AUTOCLOSE_MS closes the window by itself after that many milliseconds.
 #include <QApplication>
 #include <QCloseEvent>
@@ -40,8 +41,14 @@ void record(const QString& game, const QStringList& args) {
     }
     const QByteArray passwordDigest =
         QCryptographicHash::hash(args.value(1).toUtf8(), QCryptographicHash::Md5).toHex();
+    // A $PWD that names another folder than the working one is shown beside it.
+    QString folder = QDir::currentPath();
+    const QString pwd = qEnvironmentVariable("PWD");
+    if (QFileInfo(pwd).canonicalFilePath() != QFileInfo(folder).canonicalFilePath()) {
+        folder += " (PWD " + pwd + ")";
+    }
     file.write(QStringList{game, QString::number(args.size()), args.value(0),
-                           QString::fromLatin1(passwordDigest), QDir::currentPath()}
+                           QString::fromLatin1(passwordDigest), folder}
                    .join('\t')
                    .toUtf8() +
                "\n");

@@ -1,5 +1,8 @@
 #include "FtpServerFixture.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include <signal.h>
 
 #include <QDeadlineTimer>
@@ -23,6 +26,10 @@ FtpServerFixture::FtpServerFixture() {
 
 FtpServerFixture::~FtpServerFixture() {
     kill();
+    // Some served names are not valid in the locale's encoding and cannot be removed through
+    // QDir: the tree goes by its raw bytes.
+    std::error_code error;
+    std::filesystem::remove_all(QFile::encodeName(dir.path()).toStdString(), error);
 }
 
 QString FtpServerFixture::rootPath() const {
