@@ -537,6 +537,9 @@ void Launcher::startGame(int game) {
         launchFailed();
         return;
     }
+    // What the update is decided for is what gets recorded: the refresh may announce a
+    // newer version while it runs, whose files it did not fetch.
+    versionBeingInstalled = serverVersion(game);
     if (behind) {
         {
             BusyScope scope(*this);
@@ -570,7 +573,7 @@ void Launcher::onDownloadFinished(const std::string& name) {
     if (games::isGame(game)) {
         utility::SaveData* saved = utility::SaveData::getInstance();
         versionBeforeUpdate = {game, saved->getVersion(games::info(game).versionKey)};
-        saved->setVersion(games::info(game).versionKey, serverVersion(game));
+        saved->setVersion(games::info(game).versionKey, versionBeingInstalled);
     }
     utility::SaveData::getInstance()->save();
     downloadView->hide();

@@ -136,6 +136,8 @@ private:
         int game = games::None;
         QString version;
     } versionBeforeUpdate;
+    // The server's version when the running update was decided on.
+    QString versionBeingInstalled;
     // Requests and message boxes of the window that are still open. The refresh is
     // skipped while any is, so at most one request is in flight and a refusing server
     // cannot stack one box per second.

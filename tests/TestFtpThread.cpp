@@ -71,8 +71,11 @@ private slots:
     void refusedListings();
     void resume_data();
     void resume();
+    void leftovers_data();
+    void leftovers();
     void zeroLengthFile();
     void sameNameTwice();
+    void refusedNames_data();
     void refusedNames();
     void nothingFound_data();
     void nothingFound();
@@ -331,8 +334,16 @@ void TestFtpThread::windowsServer() {
     QVERIFY(server.addFile("BoardGame/Poker/v1.0/notes.txt", "notes"));
     QVERIFY(server.addFile("BoardGame/Poker/jre1.8/bin/java", "java"));
     QVERIFY(server.addFile("BoardGame/Poker/" + korean, "korean"));
+    // Names whose CP949 bytes happen to be valid UTF-8 ("창" is C3 A2, "â").
+    const QStringList lookalikes =
+        QString::fromUtf8("창.png 천체.png 타자/창.png 게임/창.png").split(' ');
+    for (const QString& name : lookalikes.mid(0, 3)) {
+        QVERIFY(server.addFile("BoardGame/Poker/" + name, name.toUtf8()));
+    }
     testsupport::ZipEntry windowsEntry{cp949(QString::fromUtf8("게임/실행 파일.exe")), "program"};
-    QVERIFY(server.addFile("BoardGame/Poker/Poker.zip", zipBytes({windowsEntry})));
+    QVERIFY(
+        server.addFile("BoardGame/Poker/Poker.zip",
+                       zipBytes({windowsEntry, {cp949(lookalikes[3]), lookalikes[3].toUtf8()}})));
     FtpServerFixture::Options options;
     options.encoding = encoding;
     QVERIFY(serve(server, options));
@@ -348,6 +359,9 @@ void TestFtpThread::windowsServer() {
     QCOMPARE(read(game("jre1.8/bin/java")), QByteArray("java"));
     QCOMPARE(read(game(korean)), QByteArray("korean"));
     QCOMPARE(read(game(QString::fromUtf8("게임/실행 파일.exe"))), QByteArray("program"));
+    for (const QString& name : lookalikes) {
+        QCOMPARE(read(game(name)), name.toUtf8());
+    }
     QVERIFY(!QFile::exists(game("Poker.zip")));
     QVERIFY(!QFile::exists(game(FtpThread::stagingName)));
     // Each name went back to the server as the bytes it listed.
@@ -494,6 +508,48 @@ void TestFtpThread::resume() {
     QVERIFY(!QFile::exists(game(FtpThread::stagingName)));
 }
 
+void TestFtpThread::leftovers_data() {
+    // What an earlier run (or anyone) left, as path=content; content "->x" makes a link to x,
+    // a path ending in / a folder.
+    testsupport::addRows<QStringList>(
+        "left", {{"staged file where the server has a folder", {".partial/data/v1.0=old"}},
+                 {"staged folder where the server has a file", {".partial/data/Poker.zip/x/"}},
+                 {"stamp without data", {".partial/info/Poker.zip=1 2"}},
+                 {"data without stamp", {".partial/data/Poker.zip=stale bytes"}},
+                 {"staging folder is a file", {".partial=file"}},
+                 {"staging folder links out", {".partial->../outside"}},
+                 {"staged file links out", {".partial/data/Extra.txt->../../../outside/x"}},
+                 {"game file where the server has a folder", {"v1.0=old"}}});
+}
+
+// Whatever is left in the way, the update ends with the whole game, touching nothing outside.
+void TestFtpThread::leftovers() {
+    QFETCH(QStringList, left);
+    FtpServerFixture server;
+    QVERIFY(server.addFile("BoardGame/Poker/Extra.txt", "extra"));
+    QVERIFY(server.addFile("BoardGame/Poker/Poker.zip", zipBytes({{"unpacked.txt", "unpacked"}})));
+    QVERIFY(server.addFile("BoardGame/Poker/v1.0/notes.txt", "notes"));
+    QVERIFY(serve(server));
+    QVERIFY(QDir().mkpath(tree->root() + "/outside"));
+    for (const QString& item : left) {
+        const QString path = game(item.section(QRegularExpression("=|->"), 0, 0));
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        QVERIFY(item.contains("->")  ? QFile::link(item.section("->", 1), path)
+                : item.endsWith('/') ? QDir().mkpath(path)
+                                     : testsupport::writeFile(path, item.section('=', 1).toUtf8()));
+    }
+    const QStringList before = treeOutsideGame();
+
+    FtpThread thread("Poker");
+    runToEnd(thread);
+    QCOMPARE(thread.phase.load(), int(FtpThread::Installing));
+    QCOMPARE(read(game("unpacked.txt")), QByteArray("unpacked"));
+    QCOMPARE(read(game("v1.0/notes.txt")), QByteArray("notes"));
+    QCOMPARE(read(game("Extra.txt")), QByteArray("extra"));
+    QCOMPARE(treeOutsideGame(), before);
+    QVERIFY(!QFileInfo::exists(game(FtpThread::stagingName)));
+}
+
 void TestFtpThread::zeroLengthFile() {
     FtpServerFixture server;
     QVERIFY(server.addFile("BoardGame/Poker/empty.txt", QByteArray()));
@@ -521,25 +577,44 @@ void TestFtpThread::sameNameTwice() {
     QCOMPARE(server.paths("NLST"), QStringList({"/BoardGame/Poker", "/BoardGame/Poker/data"}));
 }
 
+void TestFtpThread::refusedNames_data() {
+    QTest::addColumn<QStringList>("listed"); // names the server lists beside ok.txt
+    QTest::addColumn<QString>("served");     // a real file below the game's folder, or ""
+    QTest::addColumn<bool>("fails");
+    QTest::newRow("the folder itself and its parent: skipped")
+        << QStringList({"..", "."}) << "" << false;
+    for (const char* name :
+         {"../up.txt", "sub/../../up.txt", "..\\up.txt", "a\\b", ".partial", "\u200bok.txt"}) {
+        QTest::newRow(name) << QStringList({QString::fromUtf8(name)}) << "" << true;
+    }
+    // Decoded without its byte-order mark, each level would be "..".
+    QTest::newRow("byte-order mark and ..")
+        << QStringList() << QString(QChar(0xfeff)) + ".." + '/' + QChar(0xfeff) + "../escaped.txt"
+        << true;
+}
+
+// A name that is not a plain child of its folder stops the update before anything is written.
 void TestFtpThread::refusedNames() {
+    QFETCH(QStringList, listed);
+    QFETCH(QString, served);
+    QFETCH(bool, fails);
     FtpServerFixture server;
     QVERIFY(server.addFile("BoardGame/Poker/ok.txt", "ok"));
     QVERIFY(server.addFile("BoardGame/up.txt", "outside the game folder"));
+    QVERIFY(served.isEmpty() || server.addFile("BoardGame/Poker/" + served, "escaped"));
     FtpServerFixture::Options options;
-    options.extraNames["/BoardGame/Poker"] = QStringList(
-        {"..", ".", "../up.txt", "sub/../../up.txt", "..\\up.txt", "a\\b", FtpThread::stagingName});
+    options.extraNames["/BoardGame/Poker"] = listed;
     QVERIFY(serve(server, options));
     const QStringList before = treeOutsideGame();
 
     FtpThread thread("Poker");
     runToEnd(thread);
-    QCOMPARE(thread.phase.load(), int(FtpThread::Installing));
-    QCOMPARE(childNames(thread.tree()), QStringList({"ok.txt"}));
-    QCOMPARE(server.paths("RETR"), QStringList({"/BoardGame/Poker/ok.txt"}));
-    QCOMPARE(server.paths("NLST"), QStringList({"/BoardGame/Poker"}));
+    QCOMPARE(thread.phase.load(), int(fails ? FtpThread::Failed : FtpThread::Installing));
+    QCOMPARE(server.paths("RETR"),
+             fails ? QStringList() : QStringList({"/BoardGame/Poker/ok.txt"}));
     QCOMPARE(treeOutsideGame(), before);
     QCOMPARE(QDir(game()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-             QStringList({"ok.txt"}));
+             fails ? QStringList() : QStringList({"ok.txt"}));
 }
 
 void TestFtpThread::nothingFound_data() {
@@ -623,14 +698,18 @@ void TestFtpThread::failedSubListing() {
 void TestFtpThread::unwritableLocalFile() {
     FtpServerFixture server;
     QVERIFY(server.addFile("BoardGame/Poker/a.bin", "new a"));
+    QVERIFY(server.addFile("BoardGame/Poker/data/b.bin", "b"));
     QVERIFY(serve(server));
-    // A folder where the file should go cannot be written over (root ignores permissions).
+    // Where the server now has a file there is a folder, and the reverse: the server's tree
+    // wins.
     QVERIFY(QDir().mkpath(game("a.bin/keep")));
+    QVERIFY(QFile(game("data")).open(QIODevice::WriteOnly));
 
     FtpThread thread("Poker");
     runToEnd(thread);
-    QCOMPARE(thread.phase.load(), int(FtpThread::Failed));
-    QVERIFY(QFileInfo(game("a.bin/keep")).isDir());
+    QCOMPARE(thread.phase.load(), int(FtpThread::Installing));
+    QCOMPARE(read(game("a.bin")), QByteArray("new a"));
+    QCOMPARE(read(game("data/b.bin")), QByteArray("b"));
 }
 
 void TestFtpThread::failedInstallKeepsPackage() {
@@ -642,10 +721,14 @@ void TestFtpThread::failedInstallKeepsPackage() {
     FtpThread thread("Poker");
     QVERIFY(updateFrom(server, thread));
     QCOMPARE(thread.phase.load(), int(FtpThread::Failed));
-    // Kept for inspection, exactly as the server holds it (no length prefix).
-    QCOMPARE(read(game("Poker.zip")), package);
+    // Kept staged, exactly as the server holds it: the next update does not fetch it again.
+    QCOMPARE(read(game(".partial/data/Poker.zip")), package);
     QVERIFY(!QFile::exists(tree->root() + "/escaped.txt"));
     QVERIFY(!QFile::exists(game("ok.txt")));
+    server.clearCommands();
+    FtpThread again("Poker");
+    runToEnd(again);
+    QCOMPARE(server.paths("RETR"), QStringList());
 }
 
 void TestFtpThread::serverKilledMidTransfer_data() {

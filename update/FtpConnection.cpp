@@ -165,6 +165,10 @@ bool FtpConnection::refused() const {
     }
 }
 
+bool FtpConnection::restartRefused() const {
+    return lastResult == CURLE_FTP_COULDNT_USE_REST || lastResult == CURLE_RANGE_ERROR;
+}
+
 bool FtpConnection::perform(const std::string& url) {
     CURL* curl = static_cast<CURL*>(handle);
     if (!curl) {

@@ -51,6 +51,8 @@ public:
     bool refused() const;
     // Whether the last listing was ended for being longer than maxListingBytes.
     bool listingTooLong() const { return tooLong; }
+    // The server refused to continue a file where it was cut off (REST).
+    bool restartRefused() const;
 
     // How long to wait for a connection, and how long a transfer may move less than one
     // byte per second (or the server keep a reply back) before it is given up; both in

@@ -273,5 +273,7 @@ void FtpDownloadView::update() {
     // Let go of the worker before reporting, so the report may start the next update.
     delete thread;
     thread = nullptr;
-    reportFinished(phase > 0 ? gameName : std::string());
+    // A cancel that came after the worker's last check is honoured all the same: nothing
+    // is recorded, nothing is started.
+    reportFinished(phase > 0 && !cancelled ? gameName : std::string());
 }

@@ -22,11 +22,11 @@ namespace {
 const std::string serverFolder = "/BoardGame/";
 const std::string localFolder = runtree::gamesFolder;
 
-// Listed names are used as path components locally: nothing that could name another
-// folder is taken.
-bool isRefusedName(const std::string& name) {
-    return name == "." || name == ".." ||
-           name.find_first_of(std::string("/\\\0", 3)) != std::string::npos;
+// Listed names are sent back as path components and become local ones: nothing that
+// could name another folder is taken.
+bool isPlainRawName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
 }
 
 // A relative path with each component's bytes percent-encoded for a URL: libcurl sends
@@ -62,6 +62,31 @@ std::string joinPath(const std::string& relPath, const std::string& name) {
 
 QString qPath(const std::string& utf8) {
     return QString::fromUtf8(utf8.data(), int(utf8.size()));
+}
+
+// Makes the folders of `path` below `base`, which exists. A file or link left where a
+// folder is needed is removed first, and so is a folder or link left at `path` itself:
+// only what the current tree needs is touched.
+bool clearWayTo(const QString& base, const QString& path) {
+    QString at = base;
+    const QStringList parts = path.mid(base.size() + 1).split('/');
+    for (int i = 0; i < parts.size(); ++i) {
+        at += '/' + parts[i];
+        const QFileInfo info(at);
+        const bool last = i + 1 == parts.size();
+        if (info.isSymLink() || (last && info.isDir()) ||
+            (!last && info.exists() && !info.isDir())) {
+            const bool removed = info.isDir() && !info.isSymLink() ? QDir(at).removeRecursively()
+                                                                   : QFile::remove(at);
+            if (!removed) {
+                return false;
+            }
+        }
+        if (!last && !QFileInfo(at).isDir() && !QDir().mkdir(at)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 QByteArray readSmallFile(const QString& path) {
@@ -107,6 +132,8 @@ void FtpThread::run() {
     bytesDone = 0;
     phase = Listing;
     failed = false;
+    treeNames = 0;
+    treeListingBytes = 0;
     baseUrl = utility::XmlServerParser::getInstance()->ftpUrl();
 
     if (!connection.open()) {
@@ -128,8 +155,22 @@ void FtpThread::run() {
     }
     // Every file's size and time before the first byte: the figures for the whole
     // download, and what tells whether a partial file may be continued.
-    if (!stopped()) {
+    // One encoding for every name of the tree: a Korean name's CP949 bytes can happen to be
+    // valid UTF-8 ("창" is C3 A2, "â"), so a name alone does not tell. Decided before the
+    // first question about a file, and again once sizing has listed folders with dotted names.
+    const auto decodeAll = [this](bool final) {
+        const bool utf8 = allUtf8(root.get());
+        if (final) {
+            qDebug() << (utf8 ? "names read as UTF-8: every listed name is valid UTF-8"
+                              : "names read as CP949: not every listed name is valid UTF-8");
+        }
+        return decodeTree(root.get(), utf8, QString());
+    };
+    if (!stopped() && decodeAll(false)) {
         sizeTree(root.get(), "", 0);
+    }
+    if (!stopped()) {
+        decodeAll(true);
     }
     if (stopped()) {
         connection.close();
@@ -140,6 +181,12 @@ void FtpThread::run() {
     phase = Downloading;
     if (!QDir(gameFolder()).exists() && !QDir::current().mkdir(gameFolder())) {
         fail("could not create folder " + gameFolder());
+    }
+    // The staging area is the launcher's own: a file or a link in its place is a leftover.
+    const QFileInfo staging(stagingFolder());
+    if ((staging.isSymLink() || (staging.exists() && !staging.isDir())) &&
+        !QFile::remove(stagingFolder())) {
+        fail("could not remove " + stagingFolder());
     }
     if (!stopped()) {
         downloadTree(root.get(), "", "");
@@ -157,6 +204,13 @@ void FtpThread::run() {
 
     phase = Installing;
     if (!install()) {
+        // The package goes back to the staging area with its stamp, so the next update
+        // installs it again without a second download.
+        const QString package = gameFolder() + '/' + qPath(gameName) + ".zip";
+        if (QFileInfo(package).isFile()) {
+            PackageInstaller::replaceFile(package,
+                                          stagingFolder() + "/data/" + qPath(gameName) + ".zip");
+        }
         phase = Failed;
         return;
     }
@@ -175,13 +229,16 @@ void FtpThread::onListReceived(FtpNode* node, const std::string& relPath,
     const int depth =
         relPath.empty() ? 0 : int(std::count(relPath.begin(), relPath.end(), '/')) + 1;
     int names = 0;
-    // Names already taken in this folder, raw and decoded: looked up, not searched for,
-    // so a listing of many names costs no more than its length.
+    treeListingBytes += static_cast<long long>(listing.size());
+    if (treeListingBytes > maxListingBytesPerTree) {
+        fail(QString("the game's listings hold more than %1 bytes").arg(maxListingBytesPerTree));
+        return;
+    }
+    // Names already taken in this folder: looked up, not searched for, so a listing of many
+    // names costs no more than its length.
     std::unordered_set<std::string> rawNames;
-    std::unordered_set<std::string> localNames;
     for (const std::unique_ptr<FtpNode>& known : node->children) {
         rawNames.insert(known->name);
-        localNames.insert(known->localName);
     }
     std::size_t pos = 0;
     while (pos < listing.size() && !stopped()) {
@@ -195,15 +252,18 @@ void FtpThread::onListReceived(FtpNode* node, const std::string& relPath,
         }
         pos = end;
         const std::string name = listing.substr(start, end - start);
-        if (++names > maxNamesPerFolder) {
-            fail(QString("more than %1 names in one folder").arg(maxNamesPerFolder));
+        if (++names > maxNamesPerFolder || ++treeNames > maxNamesPerTree) {
+            fail(QString("more than %1 names in one folder or %2 in the game")
+                     .arg(maxNamesPerFolder)
+                     .arg(maxNamesPerTree));
             return;
         }
 
         if (name.find("svn") != std::string::npos) {
             continue;
         }
-        if (isRefusedName(name) || (relPath.empty() && name == stagingName)) {
+        // Some servers list a folder itself and its parent: never a file of the game.
+        if (name == "." || name == "..") {
             qDebug() << "refused name - " << printableName(name).constData();
             continue;
         }
@@ -211,25 +271,14 @@ void FtpThread::onListReceived(FtpNode* node, const std::string& relPath,
         if (!folderGuess && name.find(".db") != std::string::npos) {
             continue;
         }
-        QString local;
-        if (!NameDecoder::fromServer(name, local)) {
-            fail("a name is neither UTF-8 nor CP949: " + QString(printableName(name)));
-            return;
-        }
-        const std::string localName = local.toUtf8().toStdString();
         if (!rawNames.insert(name).second) {
             continue; // listed twice: already known
-        }
-        if (!localNames.insert(localName).second) {
-            fail("two listed names are both " + local);
-            return;
         }
         node->children.push_back(
             std::make_unique<FtpNode>(folderGuess ? FtpNode::Directory : FtpNode::File, name));
         FtpNode* child = node->children.back().get();
-        child->localName = localName;
         if (!folderGuess) {
-            qDebug() << "file - " << localName.c_str();
+            qDebug() << "file - " << printableName(name).constData();
             continue;
         }
         const std::string childPath = joinPath(relPath, name);
@@ -237,14 +286,18 @@ void FtpThread::onListReceived(FtpNode* node, const std::string& relPath,
             fail(QString("folders nested deeper than %1").arg(maxDepth));
             return;
         }
+        if (!isPlainRawName(name)) {
+            fail("a listed name is not a plain name: " + QString(printableName(name)));
+            return; // never sent back as part of a path
+        }
         const std::string url = gameUrl() + encodePath(childPath) + "/";
         std::string childListing;
         if (connection.list(url, child, childPath, childListing)) {
-            qDebug() << "dir - " << localName.c_str();
+            qDebug() << "dir - " << printableName(name).constData();
         } else if (connection.refused()) {
             // A name without a dot need not be a folder (README, LICENSE): fetched as a file.
             child->kind = FtpNode::File;
-            qDebug() << "file - " << localName.c_str() << "(not a folder)";
+            qDebug() << "file - " << printableName(name).constData() << "(not a folder)";
         } else {
             qDebug() << "listing failed -" << printable(url).constData()
                      << connection.errorString().c_str();
@@ -252,6 +305,47 @@ void FtpThread::onListReceived(FtpNode* node, const std::string& relPath,
             return;
         }
     }
+}
+
+bool FtpThread::decodeTree(FtpNode* node, bool utf8, const QString& localPath) {
+    // Local names already taken in this folder, compared as the disk will see them.
+    std::unordered_set<std::string> localNames;
+    for (const std::unique_ptr<FtpNode>& child : node->children) {
+        QString local;
+        const bool decoded = utf8 ? NameDecoder::fromServer(child->name, local)
+                                  : NameDecoder::fromCp949(child->name, local);
+        if (!decoded) {
+            fail(QString("a name is not %1: %2")
+                     .arg(utf8 ? "UTF-8" : "CP949", QString(printableName(child->name))));
+            return false;
+        }
+        // One gate from the server's name to the local path: a plain child of its folder.
+        if (!isPlainRawName(child->name) || local == "." || local == ".." || local.contains('/') ||
+            local.contains('\\') ||
+            (localPath.isEmpty() && local.compare(stagingName, Qt::CaseInsensitive) == 0)) {
+            fail("a listed name is not a plain name: " + local);
+            return false;
+        }
+        child->localName = local.toUtf8().toStdString();
+        if (!localNames.insert(child->localName).second) {
+            fail("two listed names are both " + local);
+            return false;
+        }
+        if (child->kind == FtpNode::Directory &&
+            !decodeTree(child.get(), utf8, localPath + '/' + local)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool FtpThread::allUtf8(const FtpNode* node) {
+    for (const std::unique_ptr<FtpNode>& child : node->children) {
+        if (!NameDecoder::isUtf8(child->name) || !allUtf8(child.get())) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool FtpThread::sizeTree(FtpNode* node, const std::string& rawPath, int depth) {
@@ -319,15 +413,13 @@ void FtpThread::downloadFile(FtpNode* node, const std::string& rawPath,
                              const std::string& localPath) {
     const QString staged = stagingFolder() + "/data/" + qPath(localPath);
     const QString info = stagingFolder() + "/info/" + qPath(localPath);
-    const auto makeFolders = [&] {
-        return QDir().mkpath(QFileInfo(staged).path()) && QDir().mkpath(QFileInfo(info).path());
-    };
-    // A staging tree left by another layout of the server's tree is started afresh.
-    if (!makeFolders() && !(QDir(stagingFolder()).removeRecursively() && makeFolders())) {
-        fail("could not create the staging folder " + stagingFolder());
+    // Whatever an earlier run left in the way inside the staging area goes; what this run
+    // has fetched stays.
+    if (!QDir().mkpath(stagingFolder()) || !clearWayTo(stagingFolder(), staged) ||
+        !clearWayTo(stagingFolder(), info)) {
+        fail("could not make room in the staging folder " + stagingFolder());
         return;
     }
-
     // Continued only when the server still holds the very file the data came from.
     const bool known = node->size >= 0 && node->modified >= 0;
     const QByteArray stamp =
@@ -340,7 +432,13 @@ void FtpThread::downloadFile(FtpNode* node, const std::string& rawPath,
         resumeFrom = stagedInfo.size();
     }
     if (resumeFrom == 0) {
+        // Old data goes before a new stamp is written: a crash in between must not leave
+        // old bytes under the new file's stamp.
         QFile::remove(info);
+        if (QFileInfo::exists(staged) && !QFile::remove(staged)) {
+            fail("could not remove " + staged);
+            return;
+        }
         if (known) {
             QFile out(info);
             if (!out.open(QIODevice::WriteOnly) || out.write(stamp) != stamp.size()) {
@@ -371,7 +469,17 @@ void FtpThread::downloadFile(FtpNode* node, const std::string& rawPath,
         qDebug() << "continuing at byte" << resumeFrom;
     }
     buffer.clear();
-    const bool received = connection.download(url, gameName + "/" + rawPath, buffer, resumeFrom);
+    bool received = connection.download(url, gameName + "/" + rawPath, buffer, resumeFrom);
+    if (!received && resumeFrom > 0 && connection.restartRefused() && file->flush() &&
+        file->resize(0)) {
+        // The server cannot continue a file: it comes again from its first byte.
+        qDebug() << "the server refused to continue; starting over";
+        bytesDone = fileStart - resumeFrom;
+        fileStart = bytesDone;
+        resumeFrom = 0;
+        buffer.clear();
+        received = connection.download(url, gameName + "/" + rawPath, buffer, 0);
+    }
     const bool written = file->flush();
     file->close();
     file.reset();
@@ -404,7 +512,18 @@ void FtpThread::placeTree(FtpNode* node, const std::string& localPath) {
         }
         const std::string childLocal = joinPath(localPath, child->localName);
         const QString target = gameFolder() + '/' + qPath(childLocal);
+        if (!insideGameFolder(target)) {
+            fail(target + " leads out of the game folder");
+            return;
+        }
         if (child->kind == FtpNode::Directory) {
+            // A file (or a link) where the server now has a folder is replaced by the folder.
+            const QFileInfo existing(target);
+            if ((existing.isSymLink() || (existing.exists() && !existing.isDir())) &&
+                !QFile::remove(target)) {
+                fail("could not replace file " + target + " by a folder");
+                return;
+            }
             if (!QDir().mkpath(target)) {
                 fail("could not create folder " + target);
                 return;
@@ -413,15 +532,40 @@ void FtpThread::placeTree(FtpNode* node, const std::string& localPath) {
             continue;
         }
         const QString staged = stagingFolder() + "/data/" + qPath(childLocal);
-        if (QFileInfo(staged).size() == 0) {
+        const QFileInfo stagedInfo(staged);
+        if (!stagedInfo.isFile() || stagedInfo.isSymLink()) {
+            if (child->size == 0) {
+                continue; // a file with no bytes makes no local file
+            }
+            fail("the downloaded " + qPath(childLocal) + " is missing");
+            return;
+        }
+        if (stagedInfo.size() == 0) {
             QFile::remove(staged); // a file with no bytes makes no local file
             continue;
+        }
+        // A folder where the server now has a file is replaced by the file.
+        if (QFileInfo(target).isDir() && !QFileInfo(target).isSymLink() &&
+            !QDir(target).removeRecursively()) {
+            fail("could not replace folder " + target + " by a file");
+            return;
         }
         if (!PackageInstaller::replaceFile(staged, target)) {
             fail(" Could not write file " + target);
             return;
         }
     }
+}
+
+bool FtpThread::insideGameFolder(const QString& path) const {
+    // The deepest part of the path that exists, as the disk resolves it, links and all.
+    QString existing = QFileInfo(path).absolutePath();
+    while (!QFileInfo::exists(existing) && existing.contains('/')) {
+        existing = QFileInfo(existing).absolutePath();
+    }
+    const QString folder = QFileInfo(gameFolder()).canonicalFilePath();
+    const QString resolved = QFileInfo(existing).canonicalFilePath();
+    return !folder.isEmpty() && (resolved == folder || resolved.startsWith(folder + '/'));
 }
 
 void FtpThread::onFileReceived(const std::string&, const std::string& data) {

@@ -34,6 +34,9 @@ public:
     // Limits on what a server may send: names in one folder, folders within folders.
     static constexpr int maxNamesPerFolder = 100000;
     static constexpr int maxDepth = 32;
+    // ... and in the whole tree: names, and bytes of all its listings.
+    static constexpr int maxNamesPerTree = 1000000;
+    static constexpr long long maxListingBytesPerTree = 64ll << 20;
     // The staging folder's name inside the game folder; the server may not list it.
     static const char* const stagingName;
 
@@ -62,9 +65,17 @@ protected:
 
 private:
     bool sizeTree(FtpNode* node, const std::string& rawPath, int depth);
+    // Gives every listed name its local name, all in one encoding, through one gate: a
+    // plain child of its folder, unique there. False (the run failed) for the first that
+    // is not.
+    bool decodeTree(FtpNode* node, bool utf8, const QString& localPath);
+    static bool allUtf8(const FtpNode* node);
     void downloadTree(FtpNode* node, const std::string& rawPath, const std::string& localPath);
     void downloadFile(FtpNode* node, const std::string& rawPath, const std::string& localPath);
     void placeTree(FtpNode* node, const std::string& localPath);
+    // Whether a path stays inside the game folder once the links of its existing part are
+    // followed.
+    bool insideGameFolder(const QString& path) const;
     bool install();
     bool stopped() const { return failed || isInterruptionRequested(); }
     std::string gameUrl() const;
@@ -76,8 +87,10 @@ private:
     std::string gameName;
     std::unique_ptr<FtpNode> root;
     FtpConnection connection;
-    std::string baseUrl;         // the server's address, read once per run
-    bool failed = false;         // a transfer or local write failed: nothing more is done
-    std::unique_ptr<QFile> file; // staging file of the running download
-    long long fileStart = 0;     // bytesDone when the running download began
+    std::string baseUrl;            // the server's address, read once per run
+    bool failed = false;            // a transfer or local write failed: nothing more is done
+    int treeNames = 0;              // names listed so far in this run
+    long long treeListingBytes = 0; // bytes of this run's listings so far
+    std::unique_ptr<QFile> file;    // staging file of the running download
+    long long fileStart = 0;        // bytesDone when the running download began
 };

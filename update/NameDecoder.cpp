@@ -4,9 +4,11 @@
 
 namespace {
 
+// Control characters, and the invisible format characters (a byte-order mark, zero-width
+// spaces and joiners, direction marks) that make one name look like another or vanish.
 bool hasControlCharacter(const QString& name) {
     for (const QChar c : name) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f || c.category() == QChar::Other_Format) {
             return true;
         }
     }
@@ -38,7 +40,9 @@ bool isCp949Structure(const std::string& raw) {
 
 bool NameDecoder::decodeUtf8(const std::string& raw, QString& out) {
     QTextCodec* codec = QTextCodec::codecForName("UTF-8");
-    QTextCodec::ConverterState state;
+    // A leading byte-order mark is kept as a character, not dropped: dropped, the bytes
+    // EF BB BF 2E 2E would name the parent folder.
+    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
     const QString text = codec->toUnicode(raw.data(), int(raw.size()), &state);
     if (state.invalidChars != 0 || state.remainingChars != 0 || text.contains(QChar(0xfffd))) {
         return false;
@@ -87,6 +91,21 @@ bool NameDecoder::fromPackage(const std::string& raw, bool utf8Flag, QString& ou
     out.clear();
     QString text;
     if (!decodeUtf8(raw, text) || text.isEmpty() || hasControlCharacter(text)) {
+        return false;
+    }
+    out = text;
+    return true;
+}
+
+bool NameDecoder::isUtf8(const std::string& raw) {
+    QString ignored;
+    return decodeUtf8(raw, ignored);
+}
+
+bool NameDecoder::fromCp949(const std::string& raw, QString& out) {
+    out.clear();
+    QString text;
+    if (!decodeCp949(raw, text) || text.isEmpty() || hasControlCharacter(text)) {
         return false;
     }
     out = text;

@@ -41,17 +41,6 @@ constexpr int copyBufferSize = 256 * 1024;
 const char* const unfinishedSuffix = ".~new";
 constexpr unsigned long utf8NameFlag = 1ul << 11;
 
-// The entry's name as the local disk takes it: UTF-8 when flagged, else UTF-8 when valid,
-// else the Korean code page the operators' Windows machines write.
-// Some Windows zip tools separate folders with backslashes; on disk they are folders.
-bool localEntryName(const std::string& raw, const unz_file_info64& info, QString& out) {
-    if (!NameDecoder::fromPackage(raw, (info.flag & utf8NameFlag) != 0, out)) {
-        return false;
-    }
-    out.replace('\\', '/');
-    return true;
-}
-
 // The entry's name, whatever its length: the length is asked for first.
 bool readEntryInfo(unzFile zip, unz_file_info64& info, std::string& name) {
     if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
@@ -324,7 +313,7 @@ bool PackageInstaller::run() {
             return false;
         }
         QString local;
-        if (!localEntryName(name, info, local)) {
+        if (!localEntryName(name, info.flag, local)) {
             qDebug() << "unreadable entry name" << QByteArray::fromStdString(name);
             unzClose(zip);
             return false;
@@ -358,9 +347,35 @@ bool PackageInstaller::run() {
     return true;
 }
 
+// The entry's name as the local disk takes it: UTF-8 when flagged, else in the package's
+// encoding for unflagged names (a Korean name's CP949 bytes can happen to be valid UTF-8).
+// Some Windows zip tools separate folders with backslashes; on disk they are folders.
+bool PackageInstaller::localEntryName(const std::string& raw, unsigned long flag,
+                                      QString& out) const {
+    const bool decoded = (flag & utf8NameFlag) != 0 ? NameDecoder::fromPackage(raw, true, out)
+                         : unflaggedUtf8            ? NameDecoder::fromServer(raw, out)
+                                                    : NameDecoder::fromCp949(raw, out);
+    if (!decoded) {
+        return false;
+    }
+    out.replace('\\', '/');
+    return true;
+}
+
 bool PackageInstaller::checkNames(void* handle, unsigned long long entries) {
     unzFile zip = static_cast<unzFile>(handle);
     unsigned long long declared = 0;
+    unflaggedUtf8 = true;
+    for (unsigned long long i = 0; i < entries && unflaggedUtf8; ++i) {
+        unz_file_info64 info;
+        std::string name;
+        if ((i == 0 ? unzGoToFirstFile(zip) : unzGoToNextFile(zip)) != UNZ_OK ||
+            !readEntryInfo(zip, info, name)) {
+            qDebug() << "could not read file info";
+            return false;
+        }
+        unflaggedUtf8 = (info.flag & utf8NameFlag) != 0 || NameDecoder::isUtf8(name);
+    }
     for (unsigned long long i = 0; i < entries; ++i) {
         unz_file_info64 info;
         std::string name;
@@ -371,7 +386,7 @@ bool PackageInstaller::checkNames(void* handle, unsigned long long entries) {
         }
         // The checks judge the name the disk will see, not its raw bytes.
         QString local;
-        if (!localEntryName(name, info, local)) {
+        if (!localEntryName(name, info.flag, local)) {
             qDebug() << "refused entry: its name is neither UTF-8 nor CP949"
                      << QByteArray::fromStdString(name);
             return false;

@@ -34,6 +34,10 @@ public:
 
 private:
     bool checkNames(void* zip, unsigned long long entries);
+    bool localEntryName(const std::string& raw, unsigned long flag, QString& out) const;
+    // Entries without the UTF-8 flag are read in one encoding, decided for the whole
+    // package: UTF-8 when every such name is valid UTF-8, else CP949.
+    bool unflaggedUtf8 = true;
     bool extractFile(void* zip, const QString& name, unsigned long long declaredSize,
                      unsigned long versionMadeBy, unsigned long externalAttributes);
 

@@ -18,6 +18,8 @@ QString restoolPath();
 
 // A file's bytes, or "<missing>" when it cannot be read.
 QByteArray readOrMissing(const QString& path);
+// Writes a whole file (created or truncated); false when it could not.
+bool writeFile(const QString& path, const QByteArray& data);
 
 // Every path below `root` except those inside `keep` (a folder below it), sorted: what a
 // test checks to show nothing was written where it must not be.
