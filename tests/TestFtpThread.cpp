@@ -336,7 +336,7 @@ void TestFtpThread::windowsServer() {
     QVERIFY(server.addFile("BoardGame/Poker/" + korean, "korean"));
     // Names whose CP949 bytes happen to be valid UTF-8 ("창" is C3 A2, "â").
     const QStringList lookalikes =
-        QString::fromUtf8("창.png 천체.png 타자/창.png 게임/창.png").split(' ');
+        QString::fromUtf8("창.png 천체.png 타자/창.png 천체/창.png").split(' ');
     for (const QString& name : lookalikes.mid(0, 3)) {
         QVERIFY(server.addFile("BoardGame/Poker/" + name, name.toUtf8()));
     }
@@ -442,6 +442,7 @@ void TestFtpThread::resume_data() {
     QTest::newRow("unchanged: continued") << "none";
     QTest::newRow("new size: started over") << "size";
     QTest::newRow("new time: started over") << "time";
+    QTest::newRow("REST refused: started over") << "refused";
 }
 
 // A download cut off half way leaves its data in the staging folder; the next update
@@ -481,6 +482,12 @@ void TestFtpThread::resume() {
         QVERIFY(file.setFileTime(QDateTime::currentDateTimeUtc().addDays(-3),
                                  QFileDevice::FileModificationTime));
     }
+    if (change == "refused") {
+        server.kill();
+        FtpServerFixture::Options refusing;
+        refusing.refuseRest = true;
+        QVERIFY(serve(server, refusing));
+    }
     server.clearCommands();
 
     FtpThread second("Poker");
@@ -491,7 +498,7 @@ void TestFtpThread::resume() {
     // comes with a REST 0.)
     QStringList restarts = server.paths("REST");
     restarts.removeAll("0");
-    QCOMPARE(restarts, continued ? QStringList({"1048576"}) : QStringList());
+    QCOMPARE(restarts, continued || change == "refused" ? QStringList({"1048576"}) : QStringList());
     QVERIFY(server.paths("SIZE").count("/BoardGame/Poker/Extra.txt") <= 1);
     QCOMPARE(server.bytesSent(), expected.size() - (continued ? 1 << 20 : 0));
     QCOMPARE(second.bytesTotal.load(), expected.size() + qint64(sizeof("extra") - 1));
@@ -511,20 +518,24 @@ void TestFtpThread::resume() {
 void TestFtpThread::leftovers_data() {
     // What an earlier run (or anyone) left, as path=content; content "->x" makes a link to x,
     // a path ending in / a folder.
-    testsupport::addRows<QStringList>(
-        "left", {{"staged file where the server has a folder", {".partial/data/v1.0=old"}},
-                 {"staged folder where the server has a file", {".partial/data/Poker.zip/x/"}},
-                 {"stamp without data", {".partial/info/Poker.zip=1 2"}},
-                 {"data without stamp", {".partial/data/Poker.zip=stale bytes"}},
-                 {"staging folder is a file", {".partial=file"}},
-                 {"staging folder links out", {".partial->../outside"}},
-                 {"staged file links out", {".partial/data/Extra.txt->../../../outside/x"}},
-                 {"game file where the server has a folder", {"v1.0=old"}}});
+    testsupport::addRows<QStringList, bool>(
+        "left", "fails",
+        {{"staged file where the server has a folder", {".partial/data/v1.0=old"}, false},
+         {"staged folder where the server has a file", {".partial/data/Poker.zip/x/"}, false},
+         {"stamp without data", {".partial/info/Poker.zip=1 2"}, false},
+         {"data without stamp", {".partial/data/Poker.zip=stale bytes"}, false},
+         {"staging folder is a file", {".partial=file"}, false},
+         {"staging folder links out", {".partial->../outside"}, false},
+         {"staged file links out", {".partial/data/Extra.txt->../../../outside/x"}, false},
+         {"game file where the server has a folder", {"v1.0=old"}, false},
+         {"game folder links out", {"v1.0->../outside"}, true}});
 }
 
-// Whatever is left in the way, the update ends with the whole game, touching nothing outside.
+// Whatever is left in the way, the update ends with the whole game or fails, touching nothing
+// outside the game folder.
 void TestFtpThread::leftovers() {
     QFETCH(QStringList, left);
+    QFETCH(bool, fails);
     FtpServerFixture server;
     QVERIFY(server.addFile("BoardGame/Poker/Extra.txt", "extra"));
     QVERIFY(server.addFile("BoardGame/Poker/Poker.zip", zipBytes({{"unpacked.txt", "unpacked"}})));
@@ -542,11 +553,14 @@ void TestFtpThread::leftovers() {
 
     FtpThread thread("Poker");
     runToEnd(thread);
-    QCOMPARE(thread.phase.load(), int(FtpThread::Installing));
+    QCOMPARE(treeOutsideGame(), before);
+    QCOMPARE(thread.phase.load(), int(fails ? FtpThread::Failed : FtpThread::Installing));
+    if (fails) {
+        return;
+    }
     QCOMPARE(read(game("unpacked.txt")), QByteArray("unpacked"));
     QCOMPARE(read(game("v1.0/notes.txt")), QByteArray("notes"));
     QCOMPARE(read(game("Extra.txt")), QByteArray("extra"));
-    QCOMPARE(treeOutsideGame(), before);
     QVERIFY(!QFileInfo::exists(game(FtpThread::stagingName)));
 }
 

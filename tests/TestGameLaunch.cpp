@@ -654,9 +654,15 @@ void TestGameLaunch::inertDuringQuestionAndUpdate() {
     QVERIFY(inert());
     QCOMPARE(launcher->gameView->currentGame, 1);
 
+    // A newer version announced while the update runs is not what it fetched.
+    serverVersion(1) = "3.0.0";
+    QString recorded;
+    connect(launcher->process, &QProcess::started,
+            [&] { recorded = utility::SaveData::getInstance()->getVersion("matgoVer"); });
     ftp.resume();
     QTRY_COMPARE_WITH_TIMEOUT(records().size(), 1, 30000);
     QTRY_VERIFY_WITH_TIMEOUT(gameEnded(), 30000);
+    QCOMPARE(recorded, QString("2.0.0"));
     QCOMPARE(shown.size(), 1);
     QVERIFY(active());
 }

@@ -517,9 +517,12 @@ void FtpThread::placeTree(FtpNode* node, const std::string& localPath) {
             return;
         }
         if (child->kind == FtpNode::Directory) {
-            // A file (or a link) where the server now has a folder is replaced by the folder.
+            // A file where the server now has a folder is replaced by the folder. A link to a
+            // folder is the player's (games moved to another disk): kept, and the files below
+            // it must still land inside the game folder.
             const QFileInfo existing(target);
-            if ((existing.isSymLink() || (existing.exists() && !existing.isDir())) &&
+            if ((existing.isSymLink() ? !existing.isDir()
+                                      : existing.exists() && !existing.isDir()) &&
                 !QFile::remove(target)) {
                 fail("could not replace file " + target + " by a folder");
                 return;

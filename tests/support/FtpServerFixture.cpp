@@ -68,21 +68,24 @@ bool FtpServerFixture::start(const Options& options) {
         return false;
     }
     extraFile.close();
-    const QStringList args{QStringLiteral(TESTS_SOURCE_DIR "/support/ftp_fixture.py"),
-                           "--root",
-                           rootPath(),
-                           "--log",
-                           dir.path() + "/commands.log",
-                           "--password",
-                           QString::fromUtf8(options.password),
-                           "--rate",
-                           QString::number(options.bytesPerSecond),
-                           "--extra-file",
-                           extraFile.fileName(),
-                           "--encoding",
-                           QString::fromLatin1(options.encoding),
-                           "--cut-after",
-                           QString::number(options.cutAfter)};
+    QStringList args{QStringLiteral(TESTS_SOURCE_DIR "/support/ftp_fixture.py"),
+                     "--root",
+                     rootPath(),
+                     "--log",
+                     dir.path() + "/commands.log",
+                     "--password",
+                     QString::fromUtf8(options.password),
+                     "--rate",
+                     QString::number(options.bytesPerSecond),
+                     "--extra-file",
+                     extraFile.fileName(),
+                     "--encoding",
+                     QString::fromLatin1(options.encoding),
+                     "--cut-after",
+                     QString::number(options.cutAfter)};
+    if (options.refuseRest) {
+        args << "--refuse-rest";
+    }
     process.start(python, args);
     if (!process.waitForStarted(10000)) {
         return false;

@@ -25,6 +25,7 @@ public:
         QByteArray encoding = "utf8";
         // Drops the first download's data connection after this many bytes (0: never).
         qint64 cutAfter = 0;
+        bool refuseRest = false; // REST answered with 502
     };
 
     FtpServerFixture();

@@ -8,7 +8,8 @@ test can check which listings and downloads were asked for; passwords are never 
 Names go out and come in as bytes of one code page (--encoding, UTF-8 unless set; bytes
 that are not valid in it pass through unchanged), so a test can play a server whose names
 are in the Korean Windows code page. --cut-after N drops the first download's data
-connection after N bytes, as a broken link would. Each finished or dropped data transfer
+connection after N bytes, as a broken link would; --refuse-rest answers REST with 502.
+Each finished or dropped data transfer
 is logged as "SENT <command> <bytes>".
 
 Run with Debian's interpreter: /usr/bin/python3 ftp_fixture.py --root DIR ...
@@ -44,6 +45,7 @@ def main():
     parser.add_argument("--extra-file", help="the same JSON object, read from a file")
     parser.add_argument("--encoding", default="utf8")
     parser.add_argument("--cut-after", type=int, default=0)
+    parser.add_argument("--refuse-rest", action="store_true")
     args = parser.parse_args()
 
     extra = json.loads(args.extra)
@@ -68,6 +70,12 @@ def main():
 
         def decode(self, data):
             return data.decode(encoding, "surrogateescape")
+
+        def ftp_REST(self, line):
+            if args.refuse_rest:
+                self.respond("502 Command not implemented.")
+            else:
+                super().ftp_REST(line)
 
         def ftp_NLST(self, path):
             try:
