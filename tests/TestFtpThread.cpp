@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTextCodec>
 
@@ -379,7 +380,8 @@ void TestFtpThread::refusedListings_data() {
                                          {"100,000 names: taken", "many", false},
                                          {"listing over 8 MiB", "long", true},
                                          {"folders 33 deep", "deep", true},
-                                         {"folders 32 deep: taken", "deep", false}});
+                                         {"folders 32 deep: taken", "deep", false},
+                                         {"no room on the disk", "disk", true}});
 }
 
 // What a server sends is bounded and must name files faithfully; otherwise the update
@@ -413,6 +415,12 @@ void TestFtpThread::refusedListings() {
             names << QString("%1.txt").arg(i, 230, 10, QChar('x'));
         }
         options.extraNames["/BoardGame/Poker"] = names;
+    } else if (situation == "disk") {
+        // 40 MiB to fetch on a 96 MiB disk, where 64 MiB must stay free (mounting needs root).
+        QVERIFY(server.addFile("BoardGame/Poker/big.bin", QByteArray(40 << 20, '\0')));
+        if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=96m", "tmpfs", game()}) != 0) {
+            QSKIP("cannot mount a small disk here (mount needs root)");
+        }
     } else {
         QString path = "BoardGame/Poker";
         for (int i = 0; i < FtpThread::maxDepth + refused; ++i) {
@@ -423,10 +431,15 @@ void TestFtpThread::refusedListings() {
     QVERIFY(serve(server, options));
     QVERIFY(QFile(game("a.txt")).open(QIODevice::WriteOnly));
 
+    const auto unmount = qScopeGuard([&] {
+        if (situation == "disk") {
+            QProcess::execute("umount", {game()});
+        }
+    });
     FtpThread thread("Poker");
     runToEnd(thread, 60000);
     // A listing at the limits is taken: the update goes on to ask the files' sizes.
-    QCOMPARE(server.paths("MDTM").isEmpty(), refused);
+    QCOMPARE(server.paths("MDTM").isEmpty(), refused && situation != "disk");
     if (!refused) {
         return;
     }

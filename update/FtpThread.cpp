@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStorageInfo>
 #include <QString>
 #include <QUrl>
 
@@ -178,6 +179,15 @@ void FtpThread::run() {
         return;
     }
 
+    if (!stopped()) {
+        checkRoom();
+    }
+    if (stopped()) {
+        connection.close();
+        phase = Failed;
+        return;
+    }
+
     phase = Downloading;
     if (!QDir(gameFolder()).exists() && !QDir::current().mkdir(gameFolder())) {
         fail("could not create folder " + gameFolder());
@@ -204,13 +214,6 @@ void FtpThread::run() {
 
     phase = Installing;
     if (!install()) {
-        // The package goes back to the staging area with its stamp, so the next update
-        // installs it again without a second download.
-        const QString package = gameFolder() + '/' + qPath(gameName) + ".zip";
-        if (QFileInfo(package).isFile()) {
-            PackageInstaller::replaceFile(package,
-                                          stagingFolder() + "/data/" + qPath(gameName) + ".zip");
-        }
         phase = Failed;
         return;
     }
@@ -560,6 +563,25 @@ void FtpThread::placeTree(FtpNode* node, const std::string& localPath) {
     }
 }
 
+void FtpThread::checkRoom() {
+    // What comes, and the package's room to unpack (at least its own size again), with the
+    // margin the installer keeps: refused before the first byte rather than on a full disk.
+    long long package = 0;
+    for (const std::unique_ptr<FtpNode>& child : root->children) {
+        if (child->kind == FtpNode::File && child->localName == gameName + ".zip") {
+            package = std::max(0ll, child->size);
+        }
+    }
+    const long long needed = bytesTotal + package + PackageInstaller::spareBytes;
+    const QStorageInfo storage(QFileInfo::exists(gameFolder()) ? gameFolder() : qPath(localFolder));
+    if (storage.isValid() && storage.bytesAvailable() >= 0 && storage.bytesAvailable() < needed) {
+        fail(QString("the update needs %1 bytes on the disk of %2, %3 are free")
+                 .arg(needed)
+                 .arg(gameFolder())
+                 .arg(storage.bytesAvailable()));
+    }
+}
+
 bool FtpThread::insideGameFolder(const QString& path) const {
     // The deepest part of the path that exists, as the disk resolves it, links and all.
     QString existing = QFileInfo(path).absolutePath();
@@ -597,5 +619,16 @@ void FtpThread::onProgress(double dltotal, double dlnow, double, double) {
 
 bool FtpThread::install() {
     PackageInstaller installer(gameName, total, current);
-    return installer.run();
+    if (installer.run()) {
+        return true;
+    }
+    // The package goes back to the staging area with its stamp, so the next update installs
+    // it again without a second download; a damaged one is fetched again.
+    const QString package = gameFolder() + '/' + qPath(gameName) + ".zip";
+    const QString staged = stagingFolder() + "/data/" + qPath(gameName) + ".zip";
+    if (QFileInfo(package).isFile() &&
+        (installer.packageDamaged() || !PackageInstaller::replaceFile(package, staged))) {
+        QFile::remove(package);
+    }
+    return false;
 }

@@ -76,6 +76,8 @@ private:
     // Whether a path stays inside the game folder once the links of its existing part are
     // followed.
     bool insideGameFolder(const QString& path) const;
+    // Fails the run when the disk cannot take the download and the package's unpacking.
+    void checkRoom();
     bool install();
     bool stopped() const { return failed || isInterruptionRequested(); }
     std::string gameUrl() const;

@@ -275,6 +275,7 @@ bool PackageInstaller::run() {
     }
     if (!zip) {
         qDebug() << package.c_str() << ": not a readable package";
+        damaged = true;
         return false;
     }
     unz_global_info64 global;
@@ -490,11 +491,13 @@ bool PackageInstaller::extractFile(void* handle, const QString& name,
     const int closed = unzCloseCurrentFile(zip);
     if (written != declaredSize) {
         qDebug() << "entry cut short:" << name << written << "of" << declaredSize << "bytes";
+        damaged = true;
         cancelWriting();
         return false;
     }
     if (closed != UNZ_OK) {
         qDebug() << "error " << closed; // UNZ_CRCERROR: the data is not what was packed
+        damaged = true;
         cancelWriting();
         return false;
     }

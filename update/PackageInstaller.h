@@ -17,6 +17,10 @@ public:
     // True when the package was unpacked in full and deleted, or when there is none. On
     // false the package stays for inspection and no entry is left half written.
     bool run();
+    // After a failed run: the package's own bytes are wrong (not a zip, an entry cut short
+    // or failing its CRC), so fetching it again may help; otherwise the same package would
+    // fail the same way.
+    bool packageDamaged() const { return damaged; }
 
     // Whether an entry name stays inside the game folder: not absolute, no drive letter,
     // no ".." component (either slash counts as a separator).
@@ -38,6 +42,7 @@ private:
     // Entries without the UTF-8 flag are read in one encoding, decided for the whole
     // package: UTF-8 when every such name is valid UTF-8, else CP949.
     bool unflaggedUtf8 = true;
+    bool damaged = false;
     bool extractFile(void* zip, const QString& name, unsigned long long declaredSize,
                      unsigned long versionMadeBy, unsigned long externalAttributes);
 

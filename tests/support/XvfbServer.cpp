@@ -39,7 +39,17 @@ XvfbServer::~XvfbServer() {
 
 int XvfbServer::viewableWindows(int width, int height) const {
     QByteArray out;
-    if (runProgram("xwininfo", {"-display", display_, "-root", "-children"}, &out) != 0) {
+    QByteArray err;
+    const int status = runProgram("xwininfo", {"-display", display_, "-root", "-children"}, &out, &err);
+    if (status != 0) {
+        qWarning("xwininfo on %s: status %d, %s; Xvfb %s", qPrintable(display_), status,
+                 err.constData(),
+                 process.state() == QProcess::Running
+                     ? "running"
+                     : qPrintable(QString("ended (%1): %2")
+                                      .arg(process.exitCode())
+                                      .arg(QString::fromLocal8Bit(
+                                          const_cast<QProcess&>(process).readAllStandardError()))));
         return -1;
     }
     int count = 0;
