@@ -40,7 +40,8 @@ XvfbServer::~XvfbServer() {
 int XvfbServer::viewableWindows(int width, int height) const {
     QByteArray out;
     QByteArray err;
-    const int status = runProgram("xwininfo", {"-display", display_, "-root", "-children"}, &out, &err);
+    const int status =
+        runProgram("xwininfo", {"-display", display_, "-root", "-children"}, &out, &err);
     if (status != 0) {
         qWarning("xwininfo on %s: status %d, %s; Xvfb %s", qPrintable(display_), status,
                  err.constData(),
