@@ -50,6 +50,18 @@ unset DISPLAY WAYLAND_DISPLAY
 cleanup() {
     "$wineserver" -k >/dev/null 2>&1 || true
     "$wineserver" -w >/dev/null 2>&1 || true
+    # The server's socket folder is named after the prefix's device and inode, in a folder
+    # of its own below /tmp: it goes with the prefix.
+    if [ -d "$WINEPREFIX" ]; then
+        local server dir
+        server=$(printf 'server-%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
+        for dir in /tmp/wine-*/"$server" "/tmp/.wine-$(id -u)/$server"; do
+            if [ -d "$dir" ]; then
+                rm -rf "$dir"
+                rmdir "$(dirname "$dir")" 2>/dev/null || true
+            fi
+        done
+    fi
     rm -rf "$work"
 }
 trap cleanup EXIT
