@@ -10,7 +10,9 @@ namespace testsupport {
 XvfbServer::XvfbServer() {
     // The server picks a free display itself and reports its number: choosing one by
     // looking for lock files races with other test runs on the same machine.
-    process.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x900x24", "-nolisten", "tcp"});
+    // No reset each time the last client leaves: the tests start and end many launchers.
+    process.start(
+        "Xvfb", {"-displayfd", "1", "-screen", "0", "1280x900x24", "-nolisten", "tcp", "-noreset"});
     if (!process.waitForStarted(5000)) {
         return;
     }
