@@ -240,16 +240,35 @@ QString& Launcher::serverVersion(int game) {
     return *versions[games::isGame(game) ? game : games::Poker];
 }
 
+namespace {
+int quickExitMs = 3000;
+} // namespace
+
+void Launcher::setQuickExitWindow(int milliseconds) {
+    quickExitMs = milliseconds;
+}
+
 void Launcher::processStart() {
-    versionBeforeUpdate = PendingVersion(); // the updated game runs: its version stands
+    gameClock.start();
 }
 
 void Launcher::processFinished(int exitCode) {
     // Exit code 1 is a game that ended normally and so is current. A game killed by
     // signal 1 reports the same number, but it did not end normally.
     const int game = gameView->currentGame;
-    qInfo() << "The game ended with exit code" << exitCode
-            << (process->exitStatus() == QProcess::NormalExit ? "" : "(crashed or killed)");
+    const bool normal = process->exitStatus() == QProcess::NormalExit;
+    qInfo() << "The game ended with exit code" << exitCode << (normal ? "" : "(crashed or killed)");
+    // Right after its update, a game that fails at once did not really start (Wine that
+    // cannot run it, a missing library): its old version comes back, as for a program
+    // that cannot be started. Once it has run, its new version stands.
+    if (games::isGame(versionBeforeUpdate.game) && (!normal || exitCode != 0) &&
+        gameClock.isValid() && gameClock.elapsed() < quickExitMs) {
+        qWarning().noquote() << "The game" << process->program() << "ended within"
+                             << gameClock.elapsed() << "ms of its start: taken as not started";
+        launchFailed();
+        return;
+    }
+    versionBeforeUpdate = PendingVersion();
     if (exitCode == 1 && process->exitStatus() == QProcess::NormalExit && games::isGame(game)) {
         utility::SaveData::getInstance()->setVersion(games::info(game).versionKey,
                                                      serverVersion(game));
@@ -289,7 +308,18 @@ bool Launcher::requestLogin() {
     }
     const QJsonObject reply = request->document()->object();
     if (reply.value("status").toString() != "OK") {
+        // Refused while logged in (a session expired, closed or kicked): the session ends,
+        // told once, and the player logs in again.
+        const bool sessionEnded = loggedIn;
+        if (sessionEnded) {
+            loggedIn = false;
+            setControlsActive(false);
+            qInfo() << "The service refused the session: logged out";
+        }
         MessageDialog::show(message(100));
+        if (sessionEnded) {
+            loginView->show();
+        }
         return false;
     }
     applyLogin(reply);
@@ -332,6 +362,8 @@ void Launcher::showPage(int page, QWidget* view) {
 }
 
 void Launcher::setControlsActive(bool active) {
+    // Nothing is usable between sessions, whatever ends meanwhile (a game, an update).
+    active = active && loggedIn;
     topMenu->setActive(active);
     bottomMenu->setActive(active);
     gameView->setActive(active);
@@ -454,8 +486,8 @@ void Launcher::freeCoin() {
     if (!request->post(QUrl(webAddress() + "/charge/freeCoin?"), form)) {
         return;
     }
-    const QJsonObject reply = request->document()->object();
-    MessageDialog::show(reply.value("msg").toString());
+    const QString text = request->document()->object().value("msg").toString();
+    MessageDialog::show(text.isEmpty() ? message(204) : text);
 }
 
 void Launcher::onLogin(QPushButton*, int state) {
@@ -469,7 +501,8 @@ void Launcher::onLogin(QPushButton*, int state) {
         return;
     }
     loggedIn = true;
-    setControlsActive(true);
+    // A game or an update still running from the session before keeps the window inert.
+    setControlsActive(!games::isGame(gameView->currentGame));
     utility::SaveData* saved = utility::SaveData::getInstance();
     // The pair the service has just accepted, not what the dialog holds by now.
     if (saved->isSave() && !loginId.isEmpty()) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 
@@ -42,6 +43,9 @@ public:
     // The login body before its Base64 wrapping: the id as typed, the MD5 of the
     // password and a code digest over both, never the password itself.
     static QByteArray loginBody(const QString& id, const QString& password);
+    // How soon after its start an updated game that ends with a non-zero status counts as
+    // one that could not start (3 s; Wine, for one, starts and then reports its own failure).
+    static void setQuickExitWindow(int milliseconds);
 
 public slots:
     void processStart();
@@ -136,6 +140,7 @@ private:
         int game = games::None;
         QString version;
     } versionBeforeUpdate;
+    QElapsedTimer gameClock; // since the running game's start
     // The server's version when the running update was decided on.
     QString versionBeingInstalled;
     // Requests and message boxes of the window that are still open. The refresh is

@@ -3,6 +3,7 @@
 #include <future>
 #include <memory>
 #include <string>
+#include <system_error>
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -46,9 +47,15 @@ int main(int argc, char** argv) {
     }
     // The font's entry is inflated on a worker while the toolkit starts; main's reader
     // is used nowhere else.
-    std::future<std::unique_ptr<QByteArray>> font = std::async(std::launch::async, [] {
+    const auto loadFont = [] {
         return std::unique_ptr<QByteArray>(loadBytes(archiveReader, "font/simhei.ttf"));
-    });
+    };
+    std::future<std::unique_ptr<QByteArray>> font;
+    try {
+        font = std::async(std::launch::async, loadFont);
+    } catch (const std::system_error&) {
+        // No thread to be had: the font is inflated below, on this thread.
+    }
     // This copy is the only one: its log may now push the older runs' logs along.
     const QString logFolder = LogFile::defaultFolder();
     if (!LogFile::open(logFolder)) {
@@ -75,7 +82,7 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon(runtree::iconPath));
     QApplication::setDesktopFileName("boardgame-launcher");
 
-    if (const std::unique_ptr<QByteArray> fontData = font.get()) {
+    if (const std::unique_ptr<QByteArray> fontData = font.valid() ? font.get() : loadFont()) {
         QFontDatabase::addApplicationFontFromData(*fontData);
     }
     // Each of these keeps its empty state when its data cannot be read; the window is
@@ -84,13 +91,17 @@ int main(int argc, char** argv) {
     utility::XmlServerParser::getInstance()->load("script/server.xml");
     utility::SaveData::getInstance()->load();
 
-    Launcher launcher;
-    WakeUpListener wakeUp(&launcher);
+    auto launcher = std::make_unique<Launcher>();
+    WakeUpListener wakeUp(launcher.get());
     if (SingleInstance::listener() >= 0 && !wakeUp.listen(SingleInstance::listener())) {
         qWarning() << "A second copy cannot bring this one to the front";
     }
-    launcher.show();
+    launcher->show();
     const int result = app.exec();
+    // The window goes first: it joins a running update, whose last lines still reach the
+    // log and which still holds the lock (the wake-up listener's socket) while it finishes
+    // an entry or writes the disk out, so no second copy can update the same folder.
+    launcher.reset();
     LogFile::close();
     return result;
 }

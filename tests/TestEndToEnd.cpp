@@ -272,6 +272,7 @@ void TestEndToEnd::initTestCase() {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("STANDIN_RECORD", QFile::encodeName(tmp.path() + "/record.txt"));
     qputenv("STANDIN_AUTOCLOSE_MS", "500");
+    Launcher::setQuickExitWindow(100); // the stand-in lives longer: never a failed start
 
     launcher = std::make_unique<Launcher>();
     launcher->show();

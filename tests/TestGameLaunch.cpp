@@ -16,6 +16,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
@@ -169,6 +170,8 @@ void TestGameLaunch::initTestCase() {
     // The stand-in is a window of its own: it runs without a display and closes soon.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("STANDIN_AUTOCLOSE_MS", "150");
+    // The stand-in lives at least that long after it starts: never taken for a failed start.
+    Launcher::setQuickExitWindow(100);
     // No box may ever wait for a person.
     MessageDialog::setHandler([this](const QString& text) {
         shown << text;
@@ -210,6 +213,8 @@ void TestGameLaunch::openWindow() {
         serverVersion(game) = "1.0.0";
     }
     // The controls as a successful login leaves them.
+    launcher->loggedIn = true; // as after a login, without the refresh
+    launcher->timer->stop();
     launcher->setControlsActive(true);
 }
 
@@ -454,7 +459,8 @@ void TestGameLaunch::failedUpdate_data() {
          {"package without the program", 4, false},
          // The new version was recorded, then the game could not start: it is taken back.
          {"behind, package without the program", 4, true},
-         {"behind, server unreachable", 1, true}});
+         {"behind, server unreachable", 1, true},
+         {"behind, the updated game fails at once", 5, true}});
 }
 
 void TestGameLaunch::failedUpdate() {
@@ -475,6 +481,12 @@ void TestGameLaunch::failedUpdate() {
         QVERIFY(testsupport::makeZip(zip, {{"readme.txt", "no program here", 0100644}}));
         QVERIFY(ftp.addFile("BoardGame/Matgo/Matgo.zip", readFile(zip)));
         break;
+    case 5:
+        // As Wine does when it cannot run the program: started, then an error status.
+        QVERIFY(testsupport::makeZip(zip, {{"matgo.exe", "#!/bin/sh\nexit 1\n", 0100755}}));
+        QVERIFY(ftp.addFile("BoardGame/Matgo/Matgo.zip", readFile(zip)));
+        Launcher::setQuickExitWindow(60000);
+        break;
     default:
         QVERIFY(ftp.addFile("BoardGame/Matgo/Matgo.zip", readFile(kPackage)));
         break;
@@ -492,13 +504,14 @@ void TestGameLaunch::failedUpdate() {
         expected.prepend(utility::XmlMsgParser::getInstance()->message(203));
     }
 
+    const auto quickExit = qScopeGuard([] { Launcher::setQuickExitWindow(100); });
     press(1);
     QVERIFY(launcher->downloadView->isVisible() || !shown.isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(shown.size(), expected.size(), 30000);
     QCOMPARE(shown, expected);
     // No version recorded over a game that does not run: the next press updates again.
     QCOMPARE(utility::SaveData::getInstance()->getVersion("matgoVer"), QString("1.0.0"));
-    if (behind && kind == 4) {
+    if (behind && kind >= 4) {
         QCOMPARE(versionsOnDisk().value("matgoVer"), QString("1.0.0"));
     }
     QVERIFY(!launcher->downloadView->isVisible());

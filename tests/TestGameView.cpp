@@ -108,6 +108,7 @@ void TestGameView::setConnCount() {
     for (int i = 0; i < 4; ++i) {
         const QString expected = (i == changed ? QStringLiteral("1,234") : QStringLiteral("0"));
         QCOMPARE(page.counter(i)->text(), expected + kSuffix);
+        QCOMPARE(page.counter(i)->textFormat(), Qt::PlainText); // the server's text, not markup
     }
 }
 

@@ -401,6 +401,7 @@ void TestSaveData::failedSaveKeepsOldFile_data() {
     testsupport::addRows<QString>("fault",
                                   {{"folder not writable", "folder not writable"},
                                    {"write cut short", "write cut short"},
+                                   {"in place, disk full while growing", "in place, full"},
                                    {"resource folder is a file", "resource folder is a file"},
                                    {"app.dat is a folder", "app.dat is a folder"}});
 }
@@ -411,7 +412,8 @@ void TestSaveData::failedSaveKeepsOldFile() {
     QFETCH(QString, fault);
     Saved data;
     fill(data, true, {{"player", "old-password"}}, {{"pokerVer", "1.0"}});
-    const bool oldFileExpected = fault == "folder not writable" || fault == "write cut short";
+    const bool oldFileExpected =
+        fault != "resource folder is a file" && fault != "app.dat is a folder";
     QByteArray old;
     if (oldFileExpected) {
         QVERIFY(data.save());
@@ -422,12 +424,16 @@ void TestSaveData::failedSaveKeepsOldFile() {
     data.setVersion("pokerVer", "2." + QString(300, '9'));
 
     bool saved = true;
-    if (fault == "folder not writable") {
+    if (fault == "folder not writable" || fault == "in place, full") {
         // Permission bits do not stop root, which runs these tests: the save is made with the
         // effective user id of nobody, as an ordinary player would run the launcher, against
-        // a resource folder without write permission. The rest of the path stays traversable.
-        QVERIFY(QFile::setPermissions(tmp->path(), QFile::permissions(tmp->path()) |
-                                                       QFile::ExeOther | QFile::ReadOther));
+        // a resource folder without write permission. The rest of the path stays traversable
+        // (still in root's group: the group's bits count).
+        for (const QString& dir :
+             {tmp->path(), tmp->filePath("bin"), tmp->filePath("bin/release")}) {
+            QVERIFY(QFile::setPermissions(dir, QFile::permissions(dir) | QFile::ExeGroup |
+                                                   QFile::ExeOther | QFile::ReadOther));
+        }
         const QFile::Permissions before = QFile::permissions(resourceDir());
         QVERIFY(QFile::setPermissions(resourceDir(), QFile::ReadOwner | QFile::ExeOwner |
                                                          QFile::ReadGroup | QFile::ExeGroup |
@@ -439,10 +445,24 @@ void TestSaveData::failedSaveKeepsOldFile() {
             }
             QFile::setPermissions(resourceDir(), before);
         });
+        QVERIFY(fault != "in place, full" ||
+                QFile::setPermissions(appDat(), QFileDevice::Permissions(0x6666)));
         if (euid == 0) {
             QCOMPARE(seteuid(65534), 0);
         }
+        // app.dat itself open to the player: written in place, and the disk full before
+        // the longer document fits.
+        rlimit previous{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &previous), 0);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        if (fault == "in place, full") {
+            rlimit small = previous;
+            small.rlim_cur = rlim_t(old.size() + 16);
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        }
         saved = data.save();
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &previous), 0);
+        std::signal(SIGXFSZ, previousHandler);
     } else if (fault == "write cut short") {
         // A file size limit makes the write fail part-way, as a full disk would; it holds for
         // root too. The signal it raises is ignored so that write() reports the error instead.

@@ -246,6 +246,12 @@ void TestTopMenuLayout::rightButtonNeitherStartsNorEndsDrag() {
     sendMouse(bar.bar, QEvent::MouseButtonRelease, start + QPoint(0, 6), Qt::LeftButton,
               Qt::NoButton);
     QCOMPARE(QWidget::mouseGrabber(), nullptr);
+    // A box took the grab away before the release came: a later move with another button
+    // is no drag.
+    sendMouse(background, QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
+    bar.bar->releaseMouse();
+    sendMouse(bar.bar, QEvent::MouseMove, start + QPoint(9, 9), Qt::NoButton, Qt::RightButton);
+    QCOMPARE(bar.moves, std::vector<QPoint>{QPoint(0, 6)});
 }
 
 void TestTopMenuLayout::dragWithoutMoveCallback() {

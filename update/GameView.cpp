@@ -66,6 +66,8 @@ GameView::GameView(QWidget* parent) : QWidget(parent) {
     for (int game = 0; game < 4; ++game) {
         auto* label = new QLabel(*buttons[game]);
         label->setObjectName("countLabel");
+        // The count comes from the server: shown as text, never as markup.
+        label->setTextFormat(Qt::PlainText);
         label->setAlignment(Qt::AlignRight | Qt::AlignHCenter);
         label->setForegroundRole(QPalette::WindowText);
         label->setGeometry(198, 132, 90, 30);

@@ -113,9 +113,25 @@ QString SaveData::writeDocument() const {
 bool SaveData::writeInPlace(const QString& path, const QByteArray& data) {
     QFile file(path);
     // Not truncated on opening: a file that cannot be written is left as it was.
-    if (!file.open(QIODevice::ReadWrite)) {
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
         lastError += QStringLiteral("; nor in place: %1").arg(file.errorString());
         return false;
+    }
+    // A longer document first takes its room at the end, in blocks of encrypted zeros that a
+    // reader takes for padding after the old text: on a full disk that fails, the file is
+    // cut back, and the old document is untouched.
+    const qint64 oldSize = file.size();
+    if (data.size() > oldSize) {
+        QByteArray room(int(seedPaddedSize(std::size_t(data.size() - oldSize))), '\0');
+        seedEncryptBuffer(reinterpret_cast<unsigned char*>(room.data()),
+                          static_cast<std::size_t>(room.size()), kResourceKey);
+        if (!file.seek(oldSize) || file.write(room) != room.size() || !file.flush()) {
+            lastError = QStringLiteral("cannot make room for %1 in place: %2")
+                            .arg(kSavePath, file.errorString());
+            file.resize(oldSize);
+            return false;
+        }
+        file.seek(0);
     }
     if (file.write(data) != data.size() || !file.resize(data.size()) || !file.flush()) {
         lastError =

@@ -16,7 +16,10 @@ public:
     // is not well-formed XML (what came before the error is kept).
     bool load();
     // Replaces the file as a whole: a failed write leaves the previous file as it was, and
-    // any failed step gives false.
+    // any failed step gives false. Where the resource folder takes no new file, app.dat is
+    // written in place: a longer document first takes its room at the end, so a full disk
+    // leaves the old document; only a crash in the middle of the overwrite itself (a single
+    // write of well under a page) can leave a mix.
     bool save();
 
     void setUser(const QString& id, const QString& password);

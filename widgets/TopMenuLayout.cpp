@@ -136,6 +136,12 @@ void TopMenuLayout::mousePressEvent(QMouseEvent* event) {
 }
 
 void TopMenuLayout::mouseMoveEvent(QMouseEvent* event) {
+    // A drag whose release never came (a message box took the grab away) ends with the
+    // first move that no longer holds the left button.
+    if (dragging && !(event->buttons() & Qt::LeftButton)) {
+        dragging = false;
+        releaseMouse();
+    }
     if (!dragging) {
         return;
     }
