@@ -29,6 +29,25 @@ socklen_t lockAddress(const char* name, sockaddr_un& address) {
     std::memcpy(address.sun_path + 1, full.data(), length);
     return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + length);
 }
+
+// The user id of the process listening on the lock's name, -1 when it cannot be told (it
+// accepts nothing more, or is gone). A holder of this user is asked to come to the front.
+long holderUid(const sockaddr_un& address, socklen_t size) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
+        return -1;
+    }
+    ucred credentials{};
+    socklen_t length = sizeof credentials;
+    const bool known = connect(fd, reinterpret_cast<const sockaddr*>(&address), size) == 0 &&
+                       getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) == 0;
+    if (known && credentials.uid == getuid()) {
+        const char request[] = "wake\n";
+        send(fd, request, sizeof request - 1, MSG_NOSIGNAL);
+    }
+    close(fd);
+    return known ? static_cast<long>(credentials.uid) : -1;
+}
 #endif
 } // namespace
 
@@ -54,10 +73,18 @@ bool SingleInstance::claim(const char* name) {
     if (bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0) {
         const int error = errno;
         close(fd);
-        if (error == EADDRINUSE) {
+        if (error != EADDRINUSE) {
+            lastError = std::string("the lock cannot be taken: ") + std::strerror(error);
+            return true;
+        }
+        // The name has no owner: anyone may bind it first. Only a copy of this user's keeps
+        // this one out; any other holder is named, and this copy starts without the lock.
+        const long holder = holderUid(address, size);
+        if (holder == static_cast<long>(getuid())) {
             return false;
         }
-        lastError = std::string("the lock cannot be taken: ") + std::strerror(error);
+        lastError = holder < 0 ? std::string("its holder cannot be asked who it is")
+                               : "it is held by another user (uid " + std::to_string(holder) + ")";
         return true;
     }
     if (listen(fd, 4) != 0) {

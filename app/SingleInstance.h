@@ -8,11 +8,12 @@
 // their own copy.
 class SingleInstance {
 public:
-    // False only when another running process already holds the lock. Any other
-    // failure lets the program start; errorString() then says why no lock is held.
+    // False only when a running copy of this user's holds the lock; it has been asked to
+    // come to the front. Any other failure, a holder of another user among them, lets the
+    // program start; errorString() then says why no lock is held.
     static bool claim(const char* name);
-    // Why the last claim() could not take the lock although nobody held it; empty when
-    // it took it (or found it held).
+    // Why the last claim() could not take the lock although no copy of this user's held
+    // it; empty when it took it (or found it held by such a copy).
     static const std::string& errorString();
     // Where the running copy that holds the lock listens for a wake-up: a listening
     // socket for QLocalServer::listen(qintptr), or -1 when there is none.

@@ -8,10 +8,12 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QIcon>
+#include <QTimer>
 #include <QtDebug>
 
 #include "app/Launcher.h"
 #include "app/LogFile.h"
+#include "app/MessageDialog.h"
 #include "app/ProgramFolder.h"
 #include "app/SingleInstance.h"
 #include "app/SmoothPictureStyle.h"
@@ -38,12 +40,12 @@ __attribute__((constructor(101))) void enterProgramFolder() {
 }
 
 ResourceArchive* const archiveReader = ResourceArchive::openDefault();
+constexpr int kNoLockMessage = 210;
 } // namespace
 
 int main(int argc, char** argv) {
     if (!SingleInstance::claim(kLockName)) {
-        SingleInstance::wakeRunning(kLockName);
-        std::exit(-1);
+        std::exit(-1); // the first copy was asked to come to the front
     }
     // The font's entry is inflated on a worker while the toolkit starts; main's reader
     // is used nowhere else.
@@ -97,6 +99,17 @@ int main(int argc, char** argv) {
         qWarning() << "A second copy cannot bring this one to the front";
     }
     launcher->show();
+    if (!SingleInstance::errorString().empty()) {
+        // Said to the player as well: two copies could now update one game at once.
+        QTimer::singleShot(0, launcher.get(), [] {
+            QString text = utility::XmlMsgParser::getInstance()->message(kNoLockMessage);
+            if (!text.contains(QLatin1String("%1"))) {
+                text = QStringLiteral("The launcher runs without its single-instance lock (%1): "
+                                      "a second copy would not be noticed.");
+            }
+            MessageDialog::show(text.arg(QString::fromStdString(SingleInstance::errorString())));
+        });
+    }
     const int result = app.exec();
     // The window goes first: it joins a running update, whose last lines still reach the
     // log and which still holds the lock (the wake-up listener's socket) while it finishes

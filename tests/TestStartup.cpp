@@ -340,6 +340,23 @@ void TestStartup::brokenLockLetsProgramStart() {
     // With descriptors again the name is free: nobody took it.
     QVERIFY(SingleInstance::claim(name));
     QVERIFY(SingleInstance::errorString().empty());
+
+    // Another user takes this user's name first: no way to keep this copy out.
+    if (geteuid() != 0) {
+        return;
+    }
+    const QByteArray squatted = name + "-other";
+    QProcess squatter;
+    squatter.start("setpriv",
+                   {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "/usr/bin/python3", "-c",
+                    "import socket,sys; s=socket.socket(socket.AF_UNIX); s.bind('\\0" + squatted +
+                        "-" + QByteArray::number(getuid()) +
+                        "'); s.listen(); print('bound', flush=True); sys.stdin.read()"});
+    QVERIFY(squatter.waitForReadyRead(10000));
+    QVERIFY(SingleInstance::claim(squatted));
+    QCOMPARE(SingleInstance::errorString(), std::string("it is held by another user (uid 65534)"));
+    squatter.kill();
+    squatter.waitForFinished();
 }
 
 void TestStartup::logKeepsLastRuns_data() {

@@ -53,6 +53,16 @@ QByteArray RequestJson::send(const QUrl& url, const QUrlQuery& form, bool& ok) {
 
     ++pending;
     QNetworkReply* reply = manager.post(request, formBody(form));
+    // A reply is a few kilobytes; one of gigabytes within the deadline would exhaust the
+    // memory before it could be read.
+    bool tooLarge = false;
+    connect(reply, &QNetworkReply::downloadProgress, reply,
+            [reply, &tooLarge](qint64 received, qint64 total) {
+                if (!tooLarge && (received > maxReplyBytes || total > maxReplyBytes)) {
+                    tooLarge = true;
+                    reply->abort();
+                }
+            });
     // A deadline from the moment of sending, not an idle limit: a server that trickles a
     // byte now and then must not hold the window for longer than this either.
     QTimer deadline;
@@ -72,11 +82,13 @@ QByteArray RequestJson::send(const QUrl& url, const QUrlQuery& form, bool& ok) {
         reply->abort();
     }
     QByteArray body;
-    ok = answered && reply->error() == QNetworkReply::NoError;
+    ok = answered && !tooLarge && reply->error() == QNetworkReply::NoError;
     if (ok) {
         body = reply->readAll();
     } else {
-        qDebug() << "Failure" << reply->errorString();
+        qDebug() << "Failure"
+                 << (tooLarge ? QString("the reply is larger than %1 bytes").arg(maxReplyBytes)
+                              : reply->errorString());
     }
     delete reply;
     return body;

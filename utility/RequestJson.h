@@ -18,6 +18,8 @@ public:
     // come; one that has not finished by then counts as failed. The operator's pages
     // inside the window keep the same limit.
     static constexpr int kDefaultTimeoutMs = 15000;
+    // Longer replies fail as any other failure.
+    static constexpr qint64 maxReplyBytes = 4 << 20;
 
     explicit RequestJson(QWidget* parent = nullptr);
     ~RequestJson() override;
