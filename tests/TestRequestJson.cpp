@@ -140,17 +140,16 @@ void TestRequestJson::replies() {
 }
 
 void TestRequestJson::errorKeepsPreviousDocument_data() {
-    testsupport::addRows<int>("status", {{"404", 404},
-                                         {"500", 500},
-                                         {"connection refused", 0},
-                                         {"a reply of 100 MB", 1}});
+    testsupport::addRows<int>(
+        "status",
+        {{"404", 404}, {"500", 500}, {"connection refused", 0}, {"a reply of 100 MB", 1}});
 }
 
 void TestRequestJson::errorKeepsPreviousDocument() {
     QFETCH(int, status);
     int calls = 0;
     server->setHandler([&](const HttpTestServer::Request&) {
-        return ++calls == 1   ? reply(200, "{\"coin\":\"5\"}")
+        return ++calls == 1  ? reply(200, "{\"coin\":\"5\"}")
                : status == 1 ? reply(200, QByteArray(100 << 20, ' '))
                              : reply(status, "{}");
     });
