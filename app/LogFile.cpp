@@ -10,6 +10,14 @@ namespace {
 QMutex mutex;
 QFile* file = nullptr;
 QtMessageHandler previousHandler = nullptr;
+// What this run has written, and whether it has been cut at the limit.
+qint64 written = 0;
+bool cut = false;
+// The last message line (without its time) and how often it came again since.
+QByteArray lastLine;
+int repeats = 0;
+// A line of a game's output being assembled, and its length so far.
+qint64 outputLineLength = 0;
 
 const char* levelName(QtMsgType type) {
     switch (type) {
@@ -27,10 +35,39 @@ const char* levelName(QtMsgType type) {
     return "?";
 }
 
+QByteArray timeStamp() {
+    return QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toUtf8();
+}
+
+// Writes within the run's limit; the first write over it ends the log with one line.
+// Called with the mutex held.
+void put(const QByteArray& bytes) {
+    if (file == nullptr || cut) {
+        return;
+    }
+    if (written + bytes.size() > LogFile::kMaxBytes) {
+        cut = true;
+        file->write("\n" + timeStamp() + " the log reached its limit of " +
+                    QByteArray::number(LogFile::kMaxBytes) +
+                    " bytes: the rest of this run is not kept\n");
+        file->flush();
+        return;
+    }
+    written += file->write(bytes);
+    file->flush();
+}
+
+// Says how often the last line came again, once a different one comes. Mutex held.
+void putRepeats() {
+    if (repeats > 0) {
+        put(timeStamp() + " (the line above came " + QByteArray::number(repeats) +
+            " more times)\n");
+        repeats = 0;
+    }
+}
+
 void writeLine(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-    QByteArray line = QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toUtf8();
-    line += ' ';
-    line += levelName(type);
+    QByteArray line = levelName(type);
     if (context.category != nullptr && qstrcmp(context.category, "default") != 0) {
         line += ' ';
         line += context.category;
@@ -38,9 +75,13 @@ void writeLine(QtMsgType type, const QMessageLogContext& context, const QString&
     line += ": " + text.toUtf8() + '\n';
     {
         QMutexLocker lock(&mutex);
-        if (file != nullptr) {
-            file->write(line);
-            file->flush();
+        // The same failure every second makes one line and a count, not a line a second.
+        if (line == lastLine) {
+            ++repeats;
+        } else {
+            putRepeats();
+            lastLine = line;
+            put(timeStamp() + ' ' + line);
         }
     }
     if (previousHandler != nullptr) {
@@ -63,6 +104,10 @@ bool LogFile::open(const QString& folder) {
     if (!dir.mkpath(".")) {
         return false;
     }
+    // The folder is the player's alone before any log is made in it: nobody else can open
+    // a log, even in the moment before its own mode is narrowed.
+    QFile::setPermissions(folder,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     const QString name = dir.filePath("launcher.log");
     auto numbered = [&name](int run) {
         return run == 0 ? name : name + '.' + QString::number(run);
@@ -83,6 +128,11 @@ bool LogFile::open(const QString& folder) {
     {
         QMutexLocker lock(&mutex);
         file = opened;
+        written = 0;
+        cut = false;
+        lastLine.clear();
+        repeats = 0;
+        outputLineLength = 0;
     }
     previousHandler = qInstallMessageHandler(writeLine);
     return true;
@@ -95,16 +145,30 @@ QString LogFile::path() {
 
 void LogFile::append(const QByteArray& text) {
     QMutexLocker lock(&mutex);
-    if (file != nullptr) {
-        file->write(text);
-        file->flush();
+    putRepeats();
+    lastLine.clear();
+    // Lines of a game's output are kept to kMaxOutputLine bytes each: a game that prints
+    // without end still has the run's limit to reach.
+    QByteArray kept;
+    for (const char c : text) {
+        if (c == '\n') {
+            outputLineLength = 0;
+        } else if (++outputLineLength > kMaxOutputLine) {
+            if (outputLineLength == kMaxOutputLine + 1) {
+                kept += " [line cut]";
+            }
+            continue;
+        }
+        kept += c;
     }
+    put(kept);
 }
 
 void LogFile::close() {
     QFile* closing = nullptr;
     {
         QMutexLocker lock(&mutex);
+        putRepeats();
         closing = file;
         file = nullptr;
     }

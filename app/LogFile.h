@@ -10,6 +10,11 @@
 class LogFile {
 public:
     static constexpr int kKeptRuns = 5;
+    // At most this much per run, then one line saying the rest was cut; a line of a game's
+    // output is cut after kMaxOutputLine bytes; a message line repeated at once is written
+    // once, followed by how often it came.
+    static constexpr qint64 kMaxBytes = 4 << 20;
+    static constexpr qint64 kMaxOutputLine = 1024;
 
     // "$XDG_STATE_HOME/boardgame-launcher", or "~/.local/state/boardgame-launcher" when
     // the variable is unset or not an absolute path.

@@ -504,10 +504,13 @@ void TestSaveData::failedSaveKeepsOldFile() {
 void TestSaveData::fileMode_data() {
     QTest::addColumn<int>("existing"); // mode of the file before the save, -1 for none
     QTest::addColumn<bool>("folderLocked");
+    QTest::addColumn<bool>("remember"); // a password is saved
     QTest::addColumn<int>("mode");
-    QTest::newRow("new file is the owner's alone") << -1 << false << 0600;
-    QTest::newRow("existing file keeps its mode") << 0640 << false << 0640;
-    QTest::newRow("locked folder, writable file: written in place") << 0666 << true << 0666;
+    QTest::newRow("new file is the owner's alone") << -1 << false << true << 0600;
+    QTest::newRow("readable by others, now with a password: narrowed")
+        << 0644 << false << true << 0600;
+    QTest::newRow("no password: keeps its mode") << 0640 << false << false << 0640;
+    QTest::newRow("locked folder, writable file: written in place") << 0666 << true << true << 0666;
 }
 
 // The file holds passwords; and a resource folder the player may not write to does not cost
@@ -515,6 +518,7 @@ void TestSaveData::fileMode_data() {
 void TestSaveData::fileMode() {
     QFETCH(int, existing);
     QFETCH(bool, folderLocked);
+    QFETCH(bool, remember);
     QFETCH(int, mode);
     if (existing >= 0) {
         // Longer than the new document: none of it may outlive the save, written in place too.
@@ -523,7 +527,7 @@ void TestSaveData::fileMode() {
         QCOMPARE(::chmod(QFile::encodeName(appDat()).constData(), mode_t(existing)), 0);
     }
     Saved data;
-    fill(data, true, {{"player", "pw"}}, {{"pokerVer", "1.5"}});
+    fill(data, remember, {{"player", "pw"}}, {{"pokerVer", "1.5"}});
     bool saved = false;
     if (folderLocked) {
         // As nobody, like the existing case of a folder without write permission.
@@ -553,7 +557,7 @@ void TestSaveData::fileMode() {
     QCOMPARE(::stat(QFile::encodeName(appDat()).constData(), &info), 0);
     QCOMPARE(int(info.st_mode & 07777), mode);
     QCOMPARE(opened(readFile(appDat())),
-             zeroPadded(savedText(true, {{"player", "pw"}}, {{"pokerVer", "1.5"}})));
+             zeroPadded(savedText(remember, {{"player", "pw"}}, {{"pokerVer", "1.5"}})));
     QCOMPARE(QDir(resourceDir()).entryList(QDir::Files | QDir::Hidden), QStringList{"app.dat"});
 }
 

@@ -360,13 +360,19 @@ void TestStartup::brokenLockLetsProgramStart() {
 }
 
 void TestStartup::logKeepsLastRuns_data() {
-    testsupport::addRows<int, int>(
-        "runs", "files", {{"first run", 1, 1}, {"five runs", 5, 5}, {"seven runs", 7, 5}});
+    QTest::addColumn<int>("runs");
+    QTest::addColumn<int>("files");
+    QTest::addColumn<bool>("flood"); // a game that prints more than the log may hold
+    QTest::newRow("first run") << 1 << 1 << false;
+    QTest::newRow("five runs") << 5 << 5 << false;
+    QTest::newRow("seven runs") << 7 << 5 << false;
+    QTest::newRow("a run over the limit") << 1 << 1 << true;
 }
 
 void TestStartup::logKeepsLastRuns() {
     QFETCH(int, runs);
     QFETCH(int, files);
+    QFETCH(bool, flood);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString folder = dir.filePath("state/boardgame-launcher");
@@ -374,6 +380,13 @@ void TestStartup::logKeepsLastRuns() {
         QVERIFY(LogFile::open(folder));
         qInfo("run %d", run);
         LogFile::append("game output\n");
+        for (int i = 0; i < 50; ++i) {
+            qWarning("refresh failed");
+        }
+        LogFile::append(QByteArray(5000, 'x') + '\n');
+        for (int i = 0; flood && i < 6000; ++i) {
+            LogFile::append(QByteArray(999, 'y') + '\n');
+        }
         LogFile::close();
     }
     qInfo("after the log was closed");
@@ -386,6 +399,12 @@ void TestStartup::logKeepsLastRuns() {
         QCOMPARE(text.count("info: run"), 1);
         QVERIFY(text.contains("\ngame output\n"));
         QVERIFY(!text.contains("after the log was closed"));
+        // Bounded: a repeated line once with its count, a long line cut, a size limit.
+        QCOMPARE(text.count("refresh failed"), 1);
+        QVERIFY(text.contains("refresh failed\n") && text.contains("came 49 more times)\n"));
+        QVERIFY(text.contains('\n' + QByteArray(1024, 'x') + " [line cut]\n"));
+        QVERIFY(text.size() <= LogFile::kMaxBytes + 200);
+        QCOMPARE(text.contains("the rest of this run is not kept"), flood);
         // Only the player may read it.
         QCOMPARE(QFileInfo(logs.filePath(name)).permissions() & 0x0077, QFileDevice::Permissions());
     }

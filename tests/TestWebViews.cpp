@@ -1,3 +1,4 @@
+#include <QDesktopServices>
 #include <QWebFrame>
 #include <QWebPage>
 #include <QWebView>
@@ -19,6 +20,9 @@ using testsupport::HttpTestServer;
 class TestWebViews : public QObject {
     Q_OBJECT
 
+public slots:
+    void urlOpened(const QUrl& url) { opened << url.toString(); }
+
 private slots:
     void initTestCase();
     void init();
@@ -31,6 +35,8 @@ private slots:
     void paymentWhileSelected();
     void failedPageShowsNotice_data();
     void failedPageShowsNotice();
+    void navigation_data();
+    void navigation();
     void pageMadeOnFirstUse_data();
     void pageMadeOnFirstUse();
 
@@ -41,6 +47,7 @@ private:
     }
     std::unique_ptr<HttpTestServer> server;
     QString web;
+    QStringList opened; // what went to the system browser
 };
 
 void TestWebViews::initTestCase() {
@@ -60,6 +67,9 @@ void TestWebViews::init() {
         response.body = "<html><body>page " + request.target + "</body></html>";
         response.status = request.target.startsWith("/missing") ? 404 : 200;
         response.silent = request.target.startsWith("/silent");
+        if (request.target.startsWith("/slowpicture")) {
+            response.body.replace("</body>", "<img src=\"/silent/picture.png\"></body>");
+        }
         if (request.target.startsWith("/trickle")) {
             response.body += QByteArray(300, ' ');
             response.trickleMs = 100;
@@ -160,9 +170,11 @@ void TestWebViews::failedPageShowsNotice_data() {
     QTest::newRow("silent, GET") << false << "/silent/customer" << true;
     QTest::newRow("trickling, GET") << false << "/trickle/customer" << true;
     QTest::newRow("refused, POST") << true << "http://127.0.0.1:1/charge/cash" << true;
-    QTest::newRow("silent, POST") << true << "/silent/charge/cash" << true;
-    QTest::newRow("trickling, POST") << true << "/trickle/charge/cash" << true;
+    // A posted form is never stopped: the charge may go through all the same.
+    QTest::newRow("silent, POST: left going") << true << "/silent/charge/cash" << false;
+    QTest::newRow("trickling, POST: left going") << true << "/trickle/charge/cash" << false;
     QTest::newRow("404 page is shown as served") << false << "/missing/page" << false;
+    QTest::newRow("page shown, its picture never comes") << false << "/slowpicture" << false;
 }
 
 // However the server fails, the view ends the load within its deadline and says so in one
@@ -189,9 +201,65 @@ void TestWebViews::failedPageShowsNotice() {
     if (notice) {
         QTRY_COMPARE_WITH_TIMEOUT(frame->toPlainText().trimmed(), shown, 10000);
         QVERIFY(timer.elapsed() < 10000);
-    } else {
-        QTRY_VERIFY(frame->toPlainText().contains("page /missing/page"));
+        return;
     }
+    // Past the deadline (a timer started after the page's own fires after it), nothing
+    // was replaced by the notice.
+    QTRY_VERIFY(post || frame->toPlainText().contains("page " + address));
+    QTimer past;
+    past.setSingleShot(true);
+    past.start(page->deadline() + 1);
+    QSignalSpy passed(&past, &QTimer::timeout);
+    QVERIFY(passed.wait(10000));
+    QCoreApplication::processEvents();
+    QVERIFY(frame->toPlainText().trimmed() != shown);
+}
+
+void TestWebViews::navigation_data() {
+    // What the page does, and what reaches the system browser ("WEB" the operator's address).
+    testsupport::addRows<QString, QStringList>(
+        "script", "outside",
+        {
+            {"link on the operator's site", "", {}},
+            {"link to another site",
+             "go('http://127.0.0.1:1/elsewhere')",
+             {"http://127.0.0.1:1/elsewhere"}},
+            {"script leads away",
+             "location.href = 'http://127.0.0.1:1/x'",
+             {"http://127.0.0.1:1/x"}},
+            {"link to a new window, clicked", "click:/next", {"WEB/next"}},
+        });
+}
+
+// A page (or anyone on its plain-HTTP path) cannot take the view elsewhere: other sites open
+// in the system browser. Each row ends with a link on the operator's
+// own site, which the view follows.
+void TestWebViews::navigation() {
+    QFETCH(QString, script);
+    QFETCH(QStringList, outside);
+    opened.clear();
+    QDesktopServices::setUrlHandler("http", this, "urlOpened");
+    NoticeView view(nullptr);
+    operatorView(view.webView)->load(QUrl(web + "/start"));
+    QWebFrame* frame = view.webView->page()->mainFrame();
+    QTRY_VERIFY(frame->toPlainText().contains("page /start"));
+    frame->evaluateJavaScript("function go(h) { var a = document.createElement('a'); a.href = h;"
+                              " document.body.appendChild(a); a.click(); }");
+    if (script.startsWith("click:")) {
+        // The player's own click on a link meant for a new window.
+        frame->evaluateJavaScript("document.body.innerHTML = '<a href=\"" + script.mid(6) +
+                                  "\" target=\"_blank\" style=\"position: absolute; left: 0;"
+                                  " top: 0; width: 200px; height: 100px; display: block\">x</a>'");
+        QTest::mouseClick(view.webView, Qt::LeftButton, {}, QPoint(20, 20));
+        QTRY_COMPARE(opened.size(), 1);
+    } else {
+        frame->evaluateJavaScript(script);
+    }
+    // Last, a link on the operator's site, after whatever the script set going.
+    frame->evaluateJavaScript("setTimeout(function () { go('/next'); }, 0)");
+    QTRY_VERIFY(frame->toPlainText().contains("page /next"));
+    QDesktopServices::unsetUrlHandler("http");
+    QCOMPARE(opened, outside.replaceInStrings("WEB", web));
 }
 
 void TestWebViews::pageMadeOnFirstUse_data() {

@@ -148,6 +148,18 @@ bool SaveData::writeInPlace(const QString& path, const QByteArray& data) {
     return true;
 }
 
+bool SaveData::mustNarrow(const QString& path) const {
+    constexpr QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                                QFileDevice::ReadOther | QFileDevice::WriteOther;
+    const bool narrow = remember && !userPasswords.isEmpty() && (QFile::permissions(path) & others);
+    if (narrow) {
+        qInfo().noquote() << kSavePath
+                          << "holds passwords and could be read by others: it is "
+                             "now for its owner alone";
+    }
+    return narrow;
+}
+
 bool SaveData::save() {
     const QByteArray utf8 = writeDocument().toUtf8();
     QByteArray data(static_cast<int>(seedPaddedSize(static_cast<std::size_t>(utf8.size()))), '\0');
@@ -164,10 +176,22 @@ bool SaveData::save() {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         lastError = QStringLiteral("cannot create %1: %2").arg(kSavePath, file.errorString());
-        return existed && writeInPlace(path, data);
+        if (!existed || !writeInPlace(path, data)) {
+            return false;
+        }
+        if (mustNarrow(path) &&
+            !QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+            qWarning().noquote() << kSavePath
+                                 << "holds passwords others can read, and its mode "
+                                    "cannot be changed by this user";
+        }
+        return true;
     }
-    // It holds passwords: a new file is for its owner alone, an existing one keeps its mode.
-    if (!existed && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+    // It may hold passwords: a new file is for its owner alone. An existing one keeps its
+    // mode, unless others could read the passwords it is about to hold (a file made before
+    // modes were set).
+    if ((!existed || mustNarrow(path)) &&
+        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
         lastError = QStringLiteral("cannot protect %1: %2").arg(kSavePath, file.errorString());
         return false;
     }

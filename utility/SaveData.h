@@ -45,6 +45,9 @@ private:
     // Writes the sealed bytes over app.dat itself, for a resource folder that takes no new
     // file; every step checked.
     bool writeInPlace(const QString& path, const QByteArray& data);
+    // Whether the file at `path`, which others may read or write, is about to hold passwords
+    // (and says so in the log).
+    bool mustNarrow(const QString& path) const;
     QString writeDocument() const;
 
     bool remember = false;

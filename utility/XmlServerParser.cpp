@@ -30,6 +30,7 @@ bool XmlServerParser::load(const std::string& path) {
 bool XmlServerParser::parse(const QByteArray& xml) {
     QXmlStreamReader reader(xml);
     guardEntityExpansion(reader, xml);
+    std::vector<std::string> pay;
     while (!reader.atEnd() && !reader.hasError()) {
         reader.readNext();
         if (!reader.isStartElement()) {
@@ -39,7 +40,13 @@ bool XmlServerParser::parse(const QByteArray& xml) {
             webAddress = urlOf(reader);
         } else if (reader.name() == QLatin1String("ftp")) {
             ftpAddress = urlOf(reader);
+        } else if (reader.name() == QLatin1String("pay") &&
+                   urlOf(reader).rfind("https://", 0) == 0) {
+            pay.push_back(urlOf(reader));
         }
+    }
+    if (!pay.empty()) {
+        payAddresses = pay;
     }
     if (reader.hasError()) {
         qDebug().noquote() << QStringLiteral("XML error: ") + reader.errorString();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <QByteArray>
 
@@ -21,6 +22,10 @@ public:
     bool parse(const QByteArray& xml);
     const std::string& webUrl() const { return webAddress; }
     const std::string& ftpUrl() const { return ftpAddress; }
+    // The payment processors whose pages the payment view may show: the "url" of every "pay"
+    // element, https only (optional; older launchers ignore them). A document with none keeps
+    // the earlier list.
+    const std::vector<std::string>& payUrls() const { return payAddresses; }
 
 protected:
     XmlServerParser() = default;
@@ -30,6 +35,7 @@ private:
 
     std::string webAddress; // UTF-8
     std::string ftpAddress; // UTF-8
+    std::vector<std::string> payAddresses;
 };
 
 } // namespace utility

@@ -1,20 +1,76 @@
 #include "widgets/OperatorPage.h"
 
+#include <functional>
+
+#include <QDebug>
+#include <QDesktopServices>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QWebFrame>
+#include <QWebSettings>
 #include <QWebView>
 
 #include "utility/RequestJson.h"
 #include "utility/XmlMsgParser.h"
+#include "utility/XmlServerParser.h"
 
 namespace {
 constexpr int kFailedRequestMessage = 204;
+
+// The page's network access, telling the page of every request it makes.
+class PageNetwork : public QNetworkAccessManager {
+public:
+    using QNetworkAccessManager::QNetworkAccessManager;
+    std::function<void(Operation, const QNetworkRequest&)> onRequest;
+
+protected:
+    QNetworkReply* createRequest(Operation operation, const QNetworkRequest& request,
+                                 QIODevice* data) override {
+        if (onRequest) {
+            onRequest(operation, request);
+        }
+        return QNetworkAccessManager::createRequest(operation, request, data);
+    }
+};
 } // namespace
 
 OperatorPage::OperatorPage(QWebView* view)
     : QWebPage(view), deadlineMs(utility::RequestJson::kDefaultTimeoutMs) {
+    // The web engine no longer receives security fixes: nothing runs in it but the pages.
+    QWebSettings* web = settings();
+    web->setAttribute(QWebSettings::PluginsEnabled, false);
+    web->setAttribute(QWebSettings::JavaEnabled, false);
+    web->setAttribute(QWebSettings::LocalContentCanAccessRemoteUrls, false);
+    web->setAttribute(QWebSettings::LocalContentCanAccessFileUrls, false);
+    web->setAttribute(QWebSettings::JavascriptCanOpenWindows, false);
     timer.setSingleShot(true);
     connect(&timer, &QTimer::timeout, this, &OperatorPage::onDeadline);
-    connect(this, &QWebPage::loadStarted, this, [this] { timer.start(deadlineMs); });
+    // The deadline covers the main document only: a page on screen is not replaced for a
+    // slow picture or script, and a posted form (a payment on its way to a processor) is
+    // never stopped, as the charge may go through all the same.
+    auto* network = new PageNetwork(this);
+    network->onRequest = [this](QNetworkAccessManager::Operation operation,
+                                const QNetworkRequest& request) {
+        if (request.originatingObject() == mainFrame() &&
+            operation == QNetworkAccessManager::PostOperation) {
+            posted = true;
+            timer.stop();
+        }
+    };
+    connect(network, &QNetworkAccessManager::finished, this, [this](QNetworkReply* reply) {
+        if (reply->request().originatingObject() == mainFrame() &&
+            reply->attribute(QNetworkRequest::RedirectionTargetAttribute).isNull()) {
+            timer.stop();
+        }
+    });
+    setNetworkAccessManager(network);
+    connect(this, &QWebPage::loadStarted, this, [this] {
+        if (!posted) {
+            timer.start(deadlineMs);
+        }
+        posted = false;
+    });
     connect(this, &QWebPage::loadFinished, &timer, &QTimer::stop);
 }
 
@@ -24,6 +80,64 @@ QString OperatorPage::failureNotice() {
                           "<body style=\"font-family: sans-serif; margin: 24px\"><p>%1</p>"
                           "</body></html>")
         .arg(text.toHtmlEscaped());
+}
+
+namespace {
+bool sameOrigin(const QUrl& a, const QUrl& b) {
+    return a.scheme() == b.scheme() && a.host().compare(b.host(), Qt::CaseInsensitive) == 0 &&
+           a.port(a.scheme() == "https" ? 443 : 80) == b.port(b.scheme() == "https" ? 443 : 80);
+}
+
+bool isWebAddress(const QUrl& url) {
+    return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+}
+
+// Away from the launcher: in the system browser, web addresses only.
+void openOutside(const QUrl& url) {
+    qInfo().noquote() << "Opened in the system browser:" << url.toString(QUrl::RemoveUserInfo);
+    if (isWebAddress(url)) {
+        QDesktopServices::openUrl(url);
+    }
+}
+} // namespace
+
+bool OperatorPage::acceptNavigationRequest(QWebFrame* frame, const QNetworkRequest& request,
+                                           NavigationType type) {
+    const QUrl url = request.url();
+    if (!isWebAddress(url) && url.scheme() != QLatin1String("about")) {
+        qWarning().noquote() << "A page asked for" << url.toString(QUrl::RemoveUserInfo)
+                             << "which is not a web address: refused";
+        return false;
+    }
+    if (frame == nullptr) {
+        openOutside(url); // a new window
+        return false;
+    }
+    if (frame != mainFrame() || url.scheme() == QLatin1String("about")) {
+        return true; // frames inside the page, or an empty page
+    }
+    const QUrl operatorUrl(
+        QString::fromStdString(utility::XmlServerParser::getInstance()->webUrl()));
+    if (sameOrigin(url, operatorUrl)) {
+        return true;
+    }
+    for (const QUrl& origin : allowed) {
+        if (url.scheme() == QLatin1String("https") && sameOrigin(url, origin)) {
+            return true;
+        }
+    }
+    // The launcher's own loads come to a fresh view; anything else leads away from the
+    // operator's page.
+    const QUrl current = mainFrame()->url();
+    if (type == NavigationTypeOther && !sameOrigin(current, operatorUrl)) {
+        return true;
+    }
+    openOutside(url);
+    return false;
+}
+
+QWebPage* OperatorPage::createWindow(WebWindowType) {
+    return nullptr; // links meant for a new window come through acceptNavigationRequest
 }
 
 bool OperatorPage::supportsExtension(Extension extension) const {
