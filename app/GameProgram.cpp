@@ -20,20 +20,6 @@ QString GameProgram::locate(const QString& folder, const QString& name) {
     return QString();
 }
 
-bool GameProgram::makeExecutable(const QString& path) {
-    QFile file(path);
-    const QFileDevice::Permissions mode = file.permissions();
-    if (mode & QFileDevice::ExeOwner) {
-        return true;
-    }
-    return file.setPermissions(mode | QFileDevice::ExeOwner);
-}
-
-bool GameProgram::isWindowsProgram(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) && file.read(2) == "MZ";
-}
-
 bool GameProgram::canWriteFolder(const QString& folder) {
     // Tried rather than read from the modes: only a real file tells about read-only
     // mounts, access lists and the rights of the user the program runs as.

@@ -9,11 +9,6 @@ class GameProgram {
 public:
     // The program's path inside `folder`, or an empty text when there is none.
     static QString locate(const QString& folder, const QString& name);
-    // Packages zipped on Windows carry no Unix modes: gives the program its owner's
-    // execute bit when it has none. False when it still cannot be executed.
-    static bool makeExecutable(const QString& path);
-    // True for a Windows executable (its first bytes are "MZ"), which runs through Wine.
-    static bool isWindowsProgram(const QString& path);
     // True when files can be created in `folder`, made first if it does not exist.
     static bool canWriteFolder(const QString& folder);
 };

@@ -16,7 +16,6 @@
 #include <QMetaObject>
 #include <QPoint>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -27,6 +26,7 @@
 #include "app/MessageDialog.h"
 #include "archive/ResourceArchive.h"
 #include "archive/RunTree.h"
+#include "platform/GameCommand.h"
 #include "update/FtpDownloadView.h"
 #include "update/GameView.h"
 #include "utility/GameTable.h"
@@ -214,7 +214,7 @@ Launcher::Launcher(QWidget* parent) : QMainWindow(parent) {
     connect(process, &QProcess::readyReadStandardError, this, [this] {
         const QByteArray text = process->readAllStandardError();
         std::fwrite(text.constData(), 1, text.size(), stderr);
-        LogFile::append(text);
+        LogFile::append(text, 2);
     });
 }
 
@@ -630,32 +630,37 @@ void Launcher::launch(const QString& folder, const QString& program) {
         launchFailed();
         return;
     }
-    QString command = QFileInfo(path).absoluteFilePath();
-    QStringList arguments = {loginId, loginPassword};
-    if (GameProgram::isWindowsProgram(command)) {
-        const QString wine = QStandardPaths::findExecutable("wine");
-        if (wine.isEmpty()) {
-            qWarning().noquote() << "The game" << command
-                                 << "is a Windows program: Wine is needed to start it, and it "
-                                    "is not installed";
-            launchFailed();
-            return;
-        }
-        arguments.prepend(command);
-        command = wine;
-    } else if (!GameProgram::makeExecutable(command)) {
-        qWarning().noquote() << "The game" << command << "cannot be made executable";
+    // How it starts is the platform's matter: as itself, made executable, or through Wine.
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    GameCommand command;
+    if (!command.prepare(absolute.toStdString(),
+                         {loginId.toStdString(), loginPassword.toStdString()})) {
+        qWarning().noquote() << "The game" << absolute << QString::fromStdString(command.error);
+        launchFailed();
+        return;
+    }
+    if (!command.warning.empty()) {
+        qWarning().noquote() << "The game" << absolute << QString::fromStdString(command.warning);
+    }
+    QStringList arguments;
+    for (const std::string& argument : command.arguments) {
+        arguments << QString::fromStdString(argument);
     }
     // Started by its full path in its own folder: the child inherits that folder as its
     // working directory, and our own stays as it is. The arguments hold the password
     // and are never logged.
-    qInfo().noquote() << "Starting" << command << "in" << workDir;
+    const QString started = QString::fromStdString(command.program);
+    qInfo().noquote() << "Starting" << started << "in" << workDir;
     process->setWorkingDirectory(workDir);
     // A shell-started program trusts $PWD over getcwd(): it must name the game's folder.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("PWD"), workDir);
+    for (const auto& variable : command.environment) {
+        environment.insert(QString::fromStdString(variable.first),
+                           QString::fromStdString(variable.second));
+    }
     process->setProcessEnvironment(environment);
-    process->start(command, arguments, QIODevice::ReadWrite);
+    process->start(started, arguments, QIODevice::ReadWrite);
 }
 
 void Launcher::launchFailed() {

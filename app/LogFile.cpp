@@ -1,10 +1,15 @@
 #include "app/LogFile.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QMutex>
 #include <QMutexLocker>
+
+#include "platform/StateFolder.h"
 
 namespace {
 QMutex mutex;
@@ -16,8 +21,8 @@ bool cut = false;
 // The last message line (without its time) and how often it came again since.
 QByteArray lastLine;
 int repeats = 0;
-// A line of a game's output being assembled, and its length so far.
-qint64 outputLineLength = 0;
+// The length so far of the line of a game's output on each channel (1 and 2).
+qint64 outputLineLength[3] = {};
 
 const char* levelName(QtMsgType type) {
     switch (type) {
@@ -91,11 +96,7 @@ void writeLine(QtMsgType type, const QMessageLogContext& context, const QString&
 } // namespace
 
 QString LogFile::defaultFolder() {
-    QString base = qEnvironmentVariable("XDG_STATE_HOME");
-    if (base.isEmpty() || QDir::isRelativePath(base)) {
-        base = QDir::homePath() + "/.local/state";
-    }
-    return base + "/boardgame-launcher";
+    return QString::fromStdString(StateFolder::path());
 }
 
 bool LogFile::open(const QString& folder) {
@@ -132,7 +133,7 @@ bool LogFile::open(const QString& folder) {
         cut = false;
         lastLine.clear();
         repeats = 0;
-        outputLineLength = 0;
+        std::fill(std::begin(outputLineLength), std::end(outputLineLength), 0);
     }
     previousHandler = qInstallMessageHandler(writeLine);
     return true;
@@ -143,18 +144,19 @@ QString LogFile::path() {
     return file != nullptr ? file->fileName() : QString();
 }
 
-void LogFile::append(const QByteArray& text) {
+void LogFile::append(const QByteArray& text, int channel) {
     QMutexLocker lock(&mutex);
     putRepeats();
     lastLine.clear();
     // Lines of a game's output are kept to kMaxOutputLine bytes each: a game that prints
     // without end still has the run's limit to reach.
+    qint64& length = outputLineLength[channel == 2 ? 2 : 1];
     QByteArray kept;
     for (const char c : text) {
         if (c == '\n') {
-            outputLineLength = 0;
-        } else if (++outputLineLength > kMaxOutputLine) {
-            if (outputLineLength == kMaxOutputLine + 1) {
+            length = 0;
+        } else if (++length > kMaxOutputLine) {
+            if (length == kMaxOutputLine + 1) {
                 kept += " [line cut]";
             }
             continue;

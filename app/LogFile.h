@@ -16,8 +16,8 @@ public:
     static constexpr qint64 kMaxBytes = 4 << 20;
     static constexpr qint64 kMaxOutputLine = 1024;
 
-    // "$XDG_STATE_HOME/boardgame-launcher", or "~/.local/state/boardgame-launcher" when
-    // the variable is unset or not an absolute path.
+    // The user's state folder for the launcher (see StateFolder): on Linux
+    // "$XDG_STATE_HOME/boardgame-launcher" or "~/.local/state/boardgame-launcher".
     static QString defaultFolder();
     // Moves the earlier runs' logs one place up, starts this run's log in `folder` and
     // sends Qt's message output there too (it still reaches standard error). False when
@@ -25,8 +25,9 @@ public:
     static bool open(const QString& folder);
     // The path of this run's log; empty when none is open.
     static QString path();
-    // Raw output of a child process, added as it comes.
-    static void append(const QByteArray& text);
+    // Raw output of a child process, added as it comes; `channel` (1 standard output, 2
+    // standard error) keeps each channel's lines apart.
+    static void append(const QByteArray& text, int channel = 1);
     // Stops writing and gives Qt's message output back to its earlier handler.
     static void close();
 };

@@ -5,29 +5,7 @@
 #include <QWidget>
 #include <QtDebug>
 
-#ifdef __linux__
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
-
-namespace {
-// The lock's name is reachable by every user of the machine; only the same user's
-// copy may bring our window forward.
-bool fromSameUser(QLocalSocket* socket) {
-#ifdef __linux__
-    ucred peer{};
-    socklen_t size = sizeof peer;
-    if (getsockopt(static_cast<int>(socket->socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer,
-                   &size) != 0) {
-        return false;
-    }
-    return peer.uid == getuid();
-#else
-    Q_UNUSED(socket);
-    return true;
-#endif
-}
-} // namespace
+#include "platform/SingleInstance.h"
 
 WakeUpListener::WakeUpListener(QWidget* window, QObject* parent)
     : QObject(parent), window(window), server(new QLocalServer(this)) {
@@ -40,7 +18,10 @@ bool WakeUpListener::listen(int descriptor) {
 
 void WakeUpListener::onConnection() {
     while (QLocalSocket* socket = server->nextPendingConnection()) {
-        const bool wanted = fromSameUser(socket);
+        // The lock's name is reachable by every user of the machine; only the same user's
+        // copy may bring the window forward.
+        const bool wanted =
+            SingleInstance::isSameUser(static_cast<int>(socket->socketDescriptor()));
         socket->abort();
         socket->deleteLater();
         if (!wanted) {

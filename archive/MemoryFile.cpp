@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "archive/Console.h"
+#include "platform/Console.h"
 
 std::string memoryFileName(const void* data, unsigned size) {
     char name[48] = {};

@@ -12,7 +12,7 @@
 #include <unzip.h>
 
 #include "archive/ArchiveMessages.h"
-#include "archive/Console.h"
+#include "platform/Console.h"
 #include "archive/MemoryFile.h"
 #include "archive/RunTree.h"
 #include "archive/Seed.h"

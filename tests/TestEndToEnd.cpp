@@ -42,7 +42,7 @@ namespace {
 using testsupport::testReader;
 
 // A loopback address of this test's own, so the service can take its fixed ports.
-const char kHost[] = "127.0.0.31";
+const QByteArray kHost = testsupport::privateLoopback(31);
 
 // The demo data the operator service starts with.
 const char kNick[] = "Lucky Dragon";
@@ -238,15 +238,15 @@ void TestEndToEnd::initTestCase() {
     const QHostAddress host(QString::fromLatin1(kHost));
     const quint16 ftpPort = freePort(host);
     QVERIFY(ftpPort != 0);
-    operatorService =
-        std::make_unique<Service>(OPERATOR_TOOL_DIR "/operator_service.py",
-                                  QStringList{"--host", kHost, "--db", tmp.path() + "/operator.db",
-                                              "--set-version", "matgoVer=2.0.0"},
-                                  tmp.path() + "/operator.log");
+    operatorService = std::make_unique<Service>(OPERATOR_TOOL_DIR "/operator_service.py",
+                                                QStringList{"--host", QString::fromLatin1(kHost),
+                                                            "--db", tmp.path() + "/operator.db",
+                                                            "--set-version", "matgoVer=2.0.0"},
+                                                tmp.path() + "/operator.log");
     ftpServer = std::make_unique<Service>(
         OPERATOR_TOOL_DIR "/ftp_server.py",
-        QStringList{"--host", kHost, "--port", QString::number(ftpPort), "--root",
-                    tmp.path() + "/ftp", "--user", "player", "--password", "play"},
+        QStringList{"--host", QString::fromLatin1(kHost), "--port", QString::number(ftpPort),
+                    "--root", tmp.path() + "/ftp", "--user", "player", "--password", "play"},
         tmp.path() + "/ftp.log");
     QVERIFY2(operatorService->waitReady(), readFile(tmp.path() + "/operator.log").constData());
     QVERIFY2(ftpServer->waitReady(), readFile(tmp.path() + "/ftp.log").constData());
@@ -255,7 +255,7 @@ void TestEndToEnd::initTestCase() {
                                "\"/><ftp url=\"ftp://player:play@" + QByteArray(kHost) + ':' +
                                QByteArray::number(ftpPort) + "\"/></servers>";
     QVERIFY(utility::XmlServerParser::getInstance()->parse(servers));
-    QCOMPARE(utility::XmlServerParser::getInstance()->webUrl(), std::string("http://") + kHost);
+    QCOMPARE(utility::XmlServerParser::getInstance()->webUrl(), "http://" + kHost.toStdString());
 
     // A run tree of its own: the games land beside the launcher's folder.
     runRoot = tmp.path() + "/run";

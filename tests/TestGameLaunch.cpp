@@ -756,12 +756,10 @@ void TestGameLaunch::chattyGameDoesNotBlock() {
     QVERIFY(ended);
     // The log has the game's output and why it started, never the password.
     const QByteArray log = readFile(tree->root() + "/state/launcher.log");
-    // Found by a short piece and compared: a megabyte-long needle is slow to search for.
+    // Each channel's endless line is kept to its first kilobyte there (the terminal has it all).
     for (char c : {'O', 'E'}) {
-        const int start = log.indexOf(QByteArray(8, c));
-        QVERIFY(start >= 0);
-        QCOMPARE(log.mid(start, 1048576), QByteArray(1048576, c));
-        QVERIFY(log.size() == start + 1048576 || log.at(start + 1048576) != c);
+        QVERIFY(log.contains(QByteArray(LogFile::kMaxOutputLine, c) + " [line cut]"));
+        QVERIFY(!log.contains(QByteArray(LogFile::kMaxOutputLine + 1, c)));
     }
     QVERIFY(log.contains("/Matgo/matgo.exe in "));
     QVERIFY(log.contains("The game ended with exit code 1"));

@@ -39,8 +39,8 @@ namespace {
 
 // A loopback address of our own, so that the login port and the web pages' port 80 are
 // free whatever else runs on 127.0.0.1.
-const char kHost[] = "127.0.0.21";
-const char kWeb[] = "http://127.0.0.21";
+const QByteArray kHost = testsupport::privateLoopback(21);
+const QByteArray kWeb = "http://" + kHost;
 const quint16 kLoginPort = 2356;
 const quint16 kPagePort = 80;
 
@@ -267,7 +267,7 @@ void TestLoginExchange::cleanup() {
 bool TestLoginExchange::startLoginServer() {
     loginServer = std::make_unique<HttpTestServer>();
     loginServer->setHandler([this](const HttpTestServer::Request&) { return loginResponse; });
-    return loginServer->listen(QHostAddress(kHost), kLoginPort);
+    return loginServer->listen(QHostAddress(QString::fromLatin1(kHost)), kLoginPort);
 }
 
 bool TestLoginExchange::startPageServer() {
@@ -284,7 +284,7 @@ bool TestLoginExchange::startPageServer() {
         }
         return page;
     });
-    return pageServer->listen(QHostAddress(kHost), kPagePort);
+    return pageServer->listen(QHostAddress(QString::fromLatin1(kHost)), kPagePort);
 }
 
 void TestLoginExchange::typeLogin(const QString& id, const QString& password) {
@@ -380,7 +380,7 @@ void TestLoginExchange::loginRequestBytes() {
     const HttpTestServer::Request& seen = loginServer->requests().first();
     QCOMPARE(seen.method, QByteArray("POST"));
     QCOMPARE(seen.target, QByteArray("/webclient/qzclient"));
-    QCOMPARE(seen.headers.value("host"), QByteArray("127.0.0.21:2356"));
+    QCOMPARE(seen.headers.value("host"), kHost + ":2356");
     QCOMPARE(seen.headers.value("content-type"),
              QByteArray("application/x-www-form-urlencoded; charset=utf-8"));
     QCOMPARE(seen.body, "c=" + wrapped);
@@ -913,7 +913,7 @@ void TestLoginExchange::registrationOpensBrowser() {
     QVERIFY(catcher.urls.isEmpty());
     QTest::mouseClick(launcher->loginView->findChild<ZVButton*>("joinButton"), Qt::LeftButton);
     QDesktopServices::unsetUrlHandler("http");
-    QCOMPARE(catcher.urls, QList<QUrl>{QUrl("http://127.0.0.21/member/regist")});
+    QCOMPARE(catcher.urls, QList<QUrl>{QUrl(kWeb + "/member/regist")});
     // The browser's business only: nothing reached the service.
     QVERIFY(loginServer->requests().isEmpty());
     QVERIFY(pageServer->requests().isEmpty());

@@ -14,7 +14,7 @@
 #include "TestSupport.h"
 #include "XvfbServer.h"
 #include "app/LogFile.h"
-#include "app/SingleInstance.h"
+#include "platform/SingleInstance.h"
 #include "app/SmoothPictureStyle.h"
 #include "app/WakeUpListener.h"
 

@@ -9,13 +9,14 @@ add_test(NAME WindowsCrossBuild
 set_tests_properties(WindowsCrossBuild PROPERTIES FIXTURES_SETUP WindowsCore TIMEOUT 600)
 
 # RFC 4269 vectors and the file procedure; the archive's failure line in the console's
-# code page; the single-instance mutex across three processes.
-foreach(check Seed Console Lock)
+# code page; the single-instance mutex across three processes; the platform layer's
+# decisions.
+foreach(check Seed Console Lock Platform)
   string(TOLOWER ${check} command)
   add_test(NAME Windows${check}
     COMMAND bash ${WINE_CHECK} ${command} ${WINDOWS_CORE_DIR}/CoreDriver.exe)
   set_tests_properties(Windows${check} PROPERTIES FIXTURES_REQUIRED WindowsCore TIMEOUT 300)
 endforeach()
 
-set_tests_properties(WindowsCrossBuild WindowsSeed WindowsConsole WindowsLock PROPERTIES
+set_tests_properties(WindowsCrossBuild WindowsSeed WindowsConsole WindowsLock WindowsPlatform PROPERTIES
   LABELS windows SKIP_RETURN_CODE 77)

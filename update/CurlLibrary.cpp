@@ -5,6 +5,8 @@
 #include <QLibrary>
 #include <QStringList>
 
+#include "platform/LibraryNames.h"
+
 namespace {
 std::atomic<bool> loaded{false};
 
@@ -47,18 +49,11 @@ bool CurlLibrary::isLoaded() {
 }
 
 bool CurlLibrary::load(QString& error) {
-    // Kept loaded for the rest of the process: handles may live until its end. The
-    // versioned name is libcurl.so.4 (libcurl.4.dylib); Windows builds name the DLL
-    // after the version themselves, or not at all.
+    // Kept loaded for the rest of the process: handles may live until its end. Its file
+    // names are the platform's matter.
     QLibrary library;
-#ifdef Q_OS_WIN
-    const QStringList names = {"libcurl-4", "libcurl", "curl"};
-    for (const QString& name : names) {
-        library.setFileName(name);
-#else
-    for (int version : {4, -1}) {
-        library.setFileNameAndVersion(QStringLiteral("curl"), version);
-#endif
+    for (const std::string& name : LibraryNames::curl()) {
+        library.setFileName(QString::fromStdString(name));
         if (library.load()) {
             break;
         }

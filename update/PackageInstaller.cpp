@@ -17,14 +17,8 @@
 
 #include <unzip.h>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
 #include "archive/RunTree.h"
+#include "platform/DiskFiles.h"
 #include "update/FtpThread.h"
 #include "update/NameDecoder.h"
 
@@ -93,7 +87,7 @@ voidpf ZCALLBACK openPackage(voidpf, const void* name, int mode) {
         return nullptr;
     }
     auto* package = new PackageFile;
-    package->file = std::fopen(static_cast<const char*>(name), "rb");
+    package->file = DiskFiles::openForReading(static_cast<const char*>(name));
     if (package->file == nullptr) {
         delete package;
         return nullptr;
@@ -108,22 +102,14 @@ uLong ZCALLBACK readPackage(voidpf, voidpf handle, void* data, uLong size) {
 }
 
 ZPOS64_T ZCALLBACK tellPackage(voidpf, voidpf handle) {
-#ifdef _WIN32
-    return static_cast<ZPOS64_T>(_ftelli64(stream(handle)));
-#else
-    return static_cast<ZPOS64_T>(ftello(stream(handle)));
-#endif
+    return static_cast<ZPOS64_T>(DiskFiles::tell(stream(handle)));
 }
 
 long ZCALLBACK seekPackage(voidpf, voidpf handle, ZPOS64_T offset, int origin) {
     const int whence = origin == ZLIB_FILEFUNC_SEEK_CUR   ? SEEK_CUR
                        : origin == ZLIB_FILEFUNC_SEEK_END ? SEEK_END
                                                           : SEEK_SET;
-#ifdef _WIN32
-    return _fseeki64(stream(handle), static_cast<__int64>(offset), whence) == 0 ? 0 : -1;
-#else
-    return fseeko(stream(handle), static_cast<off_t>(offset), whence) == 0 ? 0 : -1;
-#endif
+    return DiskFiles::seek(stream(handle), static_cast<long long>(offset), whence) ? 0 : -1;
 }
 
 int ZCALLBACK closePackage(voidpf, voidpf handle) {
@@ -145,17 +131,17 @@ unzFile openPackageFile(const QString& path) {
     functions.zseek64_file = seekPackage;
     functions.zclose_file = closePackage;
     functions.zerror_file = packageError;
-    return unzOpen2_64(QFile::encodeName(path).constData(), &functions);
+    return unzOpen2_64(path.toUtf8().constData(), &functions);
 }
 
 bool interrupted() {
     return QThread::currentThread()->isInterruptionRequested();
 }
 
-// Programs and scripts made on Unix keep the execute bits their entry records.
+// Programs and scripts made on Unix keep the execute bits their entry records (where the
+// file system has none, setting them changes nothing).
 void applyExecuteBits(const QString& path, unsigned long versionMadeBy,
                       unsigned long externalAttributes) {
-#ifdef Q_OS_UNIX
     constexpr unsigned long madeOnUnix = 3;
     if ((versionMadeBy >> 8) != madeOnUnix) {
         return;
@@ -178,11 +164,6 @@ void applyExecuteBits(const QString& path, unsigned long versionMadeBy,
         permissions |= QFileDevice::ExeOther;
     }
     QFile::setPermissions(path, permissions);
-#else
-    Q_UNUSED(path);
-    Q_UNUSED(versionMadeBy);
-    Q_UNUSED(externalAttributes);
-#endif
 }
 
 } // namespace
@@ -216,46 +197,11 @@ bool PackageInstaller::isSafeEntryName(const std::string& name) {
 }
 
 bool PackageInstaller::replaceFile(const QString& from, const QString& to) {
-#ifdef _WIN32
-    return MoveFileExW(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(from).utf16()),
-                       reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(to).utf16()),
-                       MOVEFILE_REPLACE_EXISTING) != 0;
-#else
-    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
-#endif
+    return DiskFiles::replace(from.toStdString(), to.toStdString());
 }
 
 bool PackageInstaller::syncFolder(const QString& folder) {
-#if defined(Q_OS_LINUX)
-    // Only the file system holding the folder, not every disk of the machine.
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) {
-        return false;
-    }
-    const bool synced = ::syncfs(fd) == 0;
-    ::close(fd);
-    return synced;
-#elif defined(_WIN32)
-    bool synced = true;
-    QDirIterator files(folder, QDir::Files | QDir::Hidden | QDir::System,
-                       QDirIterator::Subdirectories);
-    while (files.hasNext()) {
-        const QString path = QDir::toNativeSeparators(files.next());
-        HANDLE file = CreateFileW(reinterpret_cast<const wchar_t*>(path.utf16()), GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            continue; // read-only: not written by this update
-        }
-        synced = FlushFileBuffers(file) != 0 && synced;
-        CloseHandle(file);
-    }
-    return synced;
-#else
-    Q_UNUSED(folder);
-    ::sync();
-    return true;
-#endif
+    return DiskFiles::syncFolder(folder.toStdString());
 }
 
 bool PackageInstaller::run() {

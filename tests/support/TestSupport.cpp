@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <QCoreApplication>
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
@@ -43,6 +44,12 @@ QString restoolPath() {
 QByteArray readOrMissing(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+QByteArray privateLoopback(int last) {
+    const qint64 pid = QCoreApplication::applicationPid();
+    return "127." + QByteArray::number(1 + pid % 250) + '.' + QByteArray::number(pid / 250 % 250) +
+           '.' + QByteArray::number(last);
 }
 
 bool writeFile(const QString& path, const QByteArray& data) {

@@ -18,6 +18,10 @@ QString restoolPath();
 
 // A file's bytes, or "<missing>" when it cannot be read.
 QByteArray readOrMissing(const QString& path);
+// A loopback address of this test process's own ("127.A.B.<last>", A and B from the process
+// id), for servers that must listen on a fixed port: another test run on the machine at
+// the same time has another address.
+QByteArray privateLoopback(int last);
 // Writes a whole file (created or truncated); false when it could not.
 bool writeFile(const QString& path, const QByteArray& data);
 

@@ -6,16 +6,25 @@
 //                             printer (so in the console's code page)
 //   CoreDriver lock try|hold  claims the launcher's single-instance lock and prints "held"
 //                             or "taken" (exit 1); "hold" keeps it until standard input ends
+//   CoreDriver platform       the platform layer's decisions, run from any folder: a game
+//                             program starts as itself, the program's own folder, the log's
+//                             folder under the profile, a file replaced and made durable
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "SeedVectors.h"
-#include "app/SingleInstance.h"
 #include "archive/ArchiveMessages.h"
-#include "archive/Console.h"
 #include "archive/Seed.h"
+#include "platform/Console.h"
+#include "platform/DiskFiles.h"
+#include "platform/GameCommand.h"
+#include "platform/ProgramFolder.h"
+#include "platform/SingleInstance.h"
+#include "platform/StateFolder.h"
 
 namespace {
 
@@ -109,6 +118,74 @@ int lockCommand(bool hold) {
     return 0;
 }
 
+std::string readAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void expect(const std::string& name, bool ok, const std::string& detail) {
+    std::printf("%s %s%s%s\n", ok ? "PASS" : "FAIL", name.c_str(), ok ? "" : ": ",
+                ok ? "" : detail.c_str());
+    ++(ok ? passed : failed);
+}
+
+int platformCommand() {
+    namespace fs = std::filesystem;
+    const fs::path work = fs::temp_directory_path() / "coredriver-platform";
+    fs::remove_all(work);
+    fs::create_directories(work);
+
+    // A Windows program is started as itself, with the arguments as given.
+    const fs::path game = work / "matgo.exe";
+    std::ofstream(game, std::ios::binary) << "MZ\x90 a Windows program";
+    GameCommand command;
+    const bool prepared = command.prepare(game.u8string(), {"id", "pw"});
+    expect("a Windows program starts as itself",
+           prepared && command.program == game.u8string() && command.arguments.size() == 2 &&
+               command.arguments[0] == "id" && command.environment.empty(),
+           "program " + command.program + ", error " + command.error);
+
+    // The program's own folder, whatever the working folder was.
+    const std::string folder = ProgramFolder::path();
+    std::string error;
+    const bool entered = ProgramFolder::enter(error);
+    expect("the program's folder", fs::exists(fs::u8path(folder) / "CoreDriver.exe"),
+           "got " + folder);
+    expect("the program's folder entered", entered && fs::current_path() == fs::u8path(folder),
+           error + ", now in " + fs::current_path().u8string());
+
+    // The log's folder lies in the user's local profile.
+    const char* local = std::getenv("LOCALAPPDATA");
+    const std::string state = StateFolder::path();
+    expect("the log's folder under the profile",
+           local != nullptr && *local != '\0' &&
+               fs::u8path(state) == fs::u8path(local) / "boardgame-launcher",
+           "got " + state);
+
+    // A file put in place of another in one step, written out, owner-only as the profile is.
+    const fs::path target = work / "app.dat";
+    const fs::path temporary = work / "app.dat.new";
+    std::ofstream(target, std::ios::binary) << "old";
+    std::ofstream(temporary, std::ios::binary) << "new";
+    const bool replaced = DiskFiles::replace(temporary.u8string(), target.u8string());
+    expect("a file replaced in one step",
+           replaced && readAll(target) == "new" && !fs::exists(temporary), readAll(target));
+    expect("a folder written out", DiskFiles::syncFolder(work.u8string()), work.u8string());
+    expect("a file made owner-only", DiskFiles::makeOwnerOnly(target.u8string()),
+           target.u8string());
+    std::FILE* file = DiskFiles::openForReading(target.u8string());
+    const bool seeked = file != nullptr && DiskFiles::seek(file, 1, SEEK_SET) &&
+                        DiskFiles::tell(file) == 1 && std::fgetc(file) == 'e';
+    if (file != nullptr) {
+        std::fclose(file);
+    }
+    expect("a file read with 64-bit positions", seeked, target.u8string());
+
+    fs::remove_all(work);
+    std::printf("%d passed, %d failed\n", passed, failed);
+    return failed == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -124,6 +201,9 @@ int main(int argc, char** argv) {
     if (command == "lock" && (mode == "try" || mode == "hold")) {
         return lockCommand(mode == "hold");
     }
-    std::fprintf(stderr, "usage: CoreDriver seed | print-failure | lock try|hold\n");
+    if (command == "platform") {
+        return platformCommand();
+    }
+    std::fprintf(stderr, "usage: CoreDriver seed | print-failure | lock try|hold | platform\n");
     return 2;
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows build of the Qt-free core, checked here:
 #   wine-check.sh build SOURCE_DIR BUILD_DIR   cross-build it with mingw-w64
-#   wine-check.sh seed|console|lock DRIVER     run CoreDriver's checks under wine64
+#   wine-check.sh seed|console|lock|platform DRIVER
+#                                              run CoreDriver's checks under wine64
 #                                              (WINE64 names another wine64 to use)
 # Each Wine check runs headless in a Wine prefix of its own in a temporary folder.
 # Exit 77 (skipped, with the reason on stdout) when the cross compiler or Wine is
@@ -17,7 +18,7 @@ fail() {
     exit 1
 }
 
-check=${1:?usage: wine-check.sh build|seed|console|lock ...}
+check=${1:?usage: wine-check.sh build|seed|console|lock|platform ...}
 
 if [ "$check" = build ]; then
     source_dir=${2:?source dir}
@@ -77,6 +78,11 @@ echo "$("$wine" --version | head -n 1), prefix $WINEPREFIX"
 case $check in
 seed)
     timeout 120 "$wine" "$driver" seed
+    ;;
+
+platform)
+    # Started from another folder than its own.
+    (cd "$work" && timeout 120 "$wine" "$(readlink -f "$driver")" platform)
     ;;
 
 console)

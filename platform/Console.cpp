@@ -1,4 +1,4 @@
-#include "archive/Console.h"
+#include "platform/Console.h"
 
 #include <cstdio>
 #include <string>

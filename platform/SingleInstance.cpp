@@ -1,4 +1,4 @@
-#include "app/SingleInstance.h"
+#include "platform/SingleInstance.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -122,5 +122,17 @@ bool SingleInstance::wakeRunning(const char* name) {
                           static_cast<ssize_t>(sizeof request - 1);
     close(fd);
     return sent;
+#endif
+}
+
+bool SingleInstance::isSameUser(int socketDescriptor) {
+#if defined(__linux__)
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    return getsockopt(socketDescriptor, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
+           peer.uid == getuid();
+#else
+    (void)socketDescriptor;
+    return true;
 #endif
 }

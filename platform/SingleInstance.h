@@ -21,4 +21,7 @@ public:
     // Asks the copy that holds the lock to come to the front; false when it cannot be
     // reached.
     static bool wakeRunning(const char* name);
+    // Whether the process at the other end of a connected local socket runs as this user
+    // (SO_PEERCRED; true where the platform cannot tell).
+    static bool isSameUser(int socketDescriptor);
 };
