@@ -12,10 +12,10 @@
 #include <unzip.h>
 
 #include "archive/ArchiveMessages.h"
-#include "platform/Console.h"
 #include "archive/MemoryFile.h"
 #include "archive/RunTree.h"
 #include "archive/Seed.h"
+#include "platform/Console.h"
 
 ResourceArchive* ResourceArchive::create(const std::string& path, const unsigned char key[16],
                                          const ProgressCallback& progress) {

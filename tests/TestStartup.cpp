@@ -14,9 +14,9 @@
 #include "TestSupport.h"
 #include "XvfbServer.h"
 #include "app/LogFile.h"
-#include "platform/SingleInstance.h"
 #include "app/SmoothPictureStyle.h"
 #include "app/WakeUpListener.h"
+#include "platform/SingleInstance.h"
 
 namespace {
 
