@@ -1,6 +1,7 @@
 #include "archive/Seed.h"
 
 #include <array>
+#include <atomic>
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
@@ -282,13 +283,23 @@ bool hasVectorPath() {
 }
 #endif
 
+std::atomic<bool> portableForced{false};
+
+bool vectorPathTaken() {
+#ifdef SEED_VECTOR_PATH
+    return hasVectorPath() && !portableForced;
+#else
+    return false;
+#endif
+}
+
 template <bool Encrypt>
 void cryptBuffer(unsigned char* data, std::size_t size, const unsigned char key[16]) {
     SeedRoundKeys rk;
     seedExpandKey(key, rk);
     std::size_t blocks = size / 16;
 #ifdef SEED_VECTOR_PATH
-    if (hasVectorPath()) {
+    if (vectorPathTaken()) {
         const std::size_t done = cryptVector<Encrypt>(data, blocks, rk);
         data += 16 * done;
         blocks -= done;
@@ -340,4 +351,12 @@ void seedEncryptBuffer(unsigned char* data, std::size_t size, const unsigned cha
 
 void seedDecryptBuffer(unsigned char* data, std::size_t size, const unsigned char key[16]) {
     cryptBuffer<false>(data, size, key);
+}
+
+SeedPath seedActivePath() {
+    return vectorPathTaken() ? SeedPath::Vector : SeedPath::Portable;
+}
+
+void seedForcePortable(bool on) {
+    portableForced = on;
 }

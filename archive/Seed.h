@@ -21,6 +21,13 @@ void seedDecryptBlock(unsigned char block[16], const SeedRoundKeys& roundKeys);
 void seedEncryptBuffer(unsigned char* data, std::size_t size, const unsigned char key[16]);
 void seedDecryptBuffer(unsigned char* data, std::size_t size, const unsigned char key[16]);
 
+// Which code the buffer functions run: the portable one, or 32 blocks at a time with
+// AVX-512 byte permutes where the processor has them. Tests force the portable path to check
+// it on a machine that would take the other.
+enum class SeedPath { Portable, Vector };
+SeedPath seedActivePath();
+void seedForcePortable(bool on);
+
 // Length of a text after zero padding to the next multiple of 16 (unchanged when it
 // already is one); saved files are written at this length.
 inline std::size_t seedPaddedSize(std::size_t size) {

@@ -104,13 +104,17 @@ void TestSeed::againstOpenssl_data() {
     QTest::addColumn<int>("size");
     QTest::addColumn<bool>("projectKey");
     QTest::addColumn<int>("offset");
+    QTest::addColumn<bool>("portable"); // the portable path forced, where the vector one runs
     for (int size : {16, 64, 4096, 65536 + 48}) {
-        QTest::newRow(qPrintable(QString("%1 bytes, resource key").arg(size))) << size << true << 0;
-        QTest::newRow(qPrintable(QString("%1 bytes, random key").arg(size))) << size << false << 0;
+        QTest::newRow(qPrintable(QString("%1 bytes, resource key").arg(size)))
+            << size << true << 0 << false;
+        QTest::newRow(qPrintable(QString("%1 bytes, random key").arg(size)))
+            << size << false << 0 << false;
     }
     // Buffers need no alignment, whichever path takes them.
-    QTest::newRow("592 bytes at offset 1") << 592 << false << 1;
-    QTest::newRow("65584 bytes at offset 7") << 65536 + 48 << true << 7;
+    QTest::newRow("592 bytes at offset 1") << 592 << false << 1 << false;
+    QTest::newRow("65584 bytes at offset 7") << 65536 + 48 << true << 7 << false;
+    QTest::newRow("65584 bytes at offset 7, portable path") << 65536 + 48 << true << 7 << true;
 }
 
 // Both directions against OpenSSL: a symmetric mistake in our cipher would survive a
@@ -119,6 +123,10 @@ void TestSeed::againstOpenssl() {
     QFETCH(int, size);
     QFETCH(bool, projectKey);
     QFETCH(int, offset);
+    QFETCH(bool, portable);
+    seedForcePortable(portable);
+    const auto restore = qScopeGuard([] { seedForcePortable(false); });
+    qInfo("%s path", seedActivePath() == SeedPath::Vector ? "vector" : "portable");
     const QByteArray key = projectKey ? QByteArray(reinterpret_cast<const char*>(kResourceKey), 16)
                                       : testsupport::randomBytes(16);
     const auto* k = reinterpret_cast<const unsigned char*>(key.constData());

@@ -102,6 +102,30 @@ int seedCommand() {
         check("file procedure, " + std::to_string(length) + "-byte buffer untouched", buffer,
               tail.substr(0, length));
     }
+    // 100 blocks and a tail: 32 blocks at a time where the processor has the vector path,
+    // then the rest; the same again on the portable path. Each against single blocks.
+    std::string original(100 * 16 + 5, '\0');
+    for (std::size_t i = 0; i < original.size(); ++i) {
+        original[i] = static_cast<char>(i * 37 + 11);
+    }
+    SeedRoundKeys projectKeys;
+    seedExpandKey(kResourceKey, projectKeys);
+    std::string expected = original;
+    for (std::size_t offset = 0; offset + 16 <= expected.size(); offset += 16) {
+        seedEncryptBlock(bytesOf(expected) + offset, projectKeys);
+    }
+    for (bool portable : {false, true}) {
+        seedForcePortable(portable);
+        const std::string label = std::string("100 blocks and a tail, ") +
+                                  (seedActivePath() == SeedPath::Vector ? "vector" : "portable") +
+                                  " path, ";
+        std::string buffer = original;
+        seedEncryptBuffer(bytesOf(buffer), buffer.size(), kResourceKey);
+        check(label + "encrypt", buffer, expected);
+        seedDecryptBuffer(bytesOf(buffer), buffer.size(), kResourceKey);
+        check(label + "decrypt", buffer, original);
+    }
+    seedForcePortable(false);
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;
 }

@@ -28,6 +28,15 @@ if [ "$check" = build ]; then
     cmake -S "$source_dir/tools/windows" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_TOOLCHAIN_FILE="$source_dir/tools/windows/mingw-w64-x86_64.cmake"
     cmake --build "$build_dir"
+    # Windows x64 aligns the stack to 16 bytes only: an aligned move of a 64-byte register
+    # to or from a stack slot would fault on the vector path.
+    seed_object=$(find "$build_dir" -name 'Seed.cpp.obj' | head -n 1)
+    [ -n "$seed_object" ] || fail "no Seed.cpp.obj in $build_dir"
+    if aligned=$(x86_64-w64-mingw32-objdump -d "$seed_object" |
+        grep -E 'vmov(dqa(32|64)|ap[sd]) .*zmm.*\(%r[sb]p\)|vmov(dqa(32|64)|ap[sd]) .*\(%r[sb]p\).*zmm'); then
+        fail "aligned 64-byte moves on the stack in the vector path: $aligned"
+    fi
+    echo "vector path: no aligned 64-byte moves on the stack"
     exit 0
 fi
 
