@@ -1,6 +1,6 @@
 // libFuzzer target: an arbitrary names-only listing of a game's folder, split into names,
-// checked and made into the tree. Folders cannot be listed here (there is no server), so
-// the first folder ends the listing as a failed sub-listing does.
+// made into the tree and given local names through the gate. Folders cannot be listed here (there
+// is no server), so the first folder ends the listing as a failed sub-listing does.
 #include <cstdint>
 #include <cstdlib>
 #include <set>
@@ -15,6 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FtpThread thread("Poker");
     FtpNode* root = const_cast<FtpNode*>(thread.tree());
     thread.onListReceived(root, "", std::string(reinterpret_cast<const char*>(data), size));
+    if (!thread.decodeNames(false)) {
+        return 0; // refused: the update stops before anything is written
+    }
     // Whatever was taken names one thing inside the game folder, once.
     std::set<std::string> names;
     for (const auto& child : root->children) {

@@ -156,22 +156,13 @@ void FtpThread::run() {
     }
     // Every file's size and time before the first byte: the figures for the whole
     // download, and what tells whether a partial file may be continued.
-    // One encoding for every name of the tree: a Korean name's CP949 bytes can happen to be
-    // valid UTF-8 ("창" is C3 A2, "â"), so a name alone does not tell. Decided before the
-    // first question about a file, and again once sizing has listed folders with dotted names.
-    const auto decodeAll = [this](bool final) {
-        const bool utf8 = allUtf8(root.get());
-        if (final) {
-            qDebug() << (utf8 ? "names read as UTF-8: every listed name is valid UTF-8"
-                              : "names read as CP949: not every listed name is valid UTF-8");
-        }
-        return decodeTree(root.get(), utf8, QString());
-    };
-    if (!stopped() && decodeAll(false)) {
+    // Decided before the first question about a file, and again once sizing has listed
+    // folders with dotted names.
+    if (!stopped() && decodeNames(false)) {
         sizeTree(root.get(), "", 0);
     }
     if (!stopped()) {
-        decodeAll(true);
+        decodeNames(true);
     }
     if (stopped()) {
         connection.close();
@@ -308,6 +299,17 @@ void FtpThread::onListReceived(FtpNode* node, const std::string& relPath,
             return;
         }
     }
+}
+
+bool FtpThread::decodeNames(bool logChoice) {
+    // One encoding for every name of the tree: a Korean name's CP949 bytes can happen to be
+    // valid UTF-8 ("창" is C3 A2, "â"), so a name alone does not tell.
+    const bool utf8 = allUtf8(root.get());
+    if (logChoice) {
+        qDebug() << (utf8 ? "names read as UTF-8: every listed name is valid UTF-8"
+                          : "names read as CP949: not every listed name is valid UTF-8");
+    }
+    return decodeTree(root.get(), utf8, QString());
 }
 
 bool FtpThread::decodeTree(FtpNode* node, bool utf8, const QString& localPath) {

@@ -48,6 +48,11 @@ public:
     void onListReceived(FtpNode* node, const std::string& relPath,
                         const std::string& listing) override;
 
+    // Gives every listed name its local name, all in one encoding (UTF-8 when every name of
+    // the tree is valid UTF-8, else CP949), through one gate: a plain child of its folder,
+    // unique there. False (the run failed) for the first name that is not.
+    bool decodeNames(bool logChoice);
+
     // The listed tree (valid once the run has ended).
     const FtpNode* tree() const { return root.get(); }
 
@@ -65,9 +70,6 @@ protected:
 
 private:
     bool sizeTree(FtpNode* node, const std::string& rawPath, int depth);
-    // Gives every listed name its local name, all in one encoding, through one gate: a
-    // plain child of its folder, unique there. False (the run failed) for the first that
-    // is not.
     bool decodeTree(FtpNode* node, bool utf8, const QString& localPath);
     static bool allUtf8(const FtpNode* node);
     void downloadTree(FtpNode* node, const std::string& rawPath, const std::string& localPath);
