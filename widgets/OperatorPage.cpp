@@ -74,6 +74,16 @@ OperatorPage::OperatorPage(QWebView* view)
     connect(this, &QWebPage::loadFinished, &timer, &QTimer::stop);
 }
 
+OperatorPage::~OperatorPage() {
+    // The base class ends the page's loads as it goes, after this class's members are gone:
+    // nothing of this class may hear of it.
+    QNetworkAccessManager* network = networkAccessManager();
+    network->disconnect(this);
+    static_cast<PageNetwork*>(network)->onRequest = nullptr;
+    disconnect(this, nullptr, this, nullptr);
+    timer.stop();
+}
+
 QString OperatorPage::failureNotice() {
     const QString text = utility::XmlMsgParser::getInstance()->message(kFailedRequestMessage);
     return QStringLiteral("<html><head><meta charset=\"utf-8\"></head>"

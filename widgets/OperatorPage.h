@@ -16,6 +16,7 @@ class OperatorPage : public QWebPage {
 
 public:
     explicit OperatorPage(QWebView* view);
+    ~OperatorPage() override;
 
     void setDeadline(int milliseconds) { deadlineMs = milliseconds; }
     int deadline() const { return deadlineMs; }
