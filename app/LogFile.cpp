@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QMutex>
 #include <QMutexLocker>
 
@@ -110,6 +111,11 @@ bool LogFile::open(const QString& folder) {
     QFile::setPermissions(folder,
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     const QString name = dir.filePath("launcher.log");
+    // Two copies starting together (possible when another user holds the single-instance
+    // lock's name) take turns: each moves the earlier logs along, then opens its own, and
+    // the other's open log only changes its name.
+    QLockFile turn(name + ".lock");
+    turn.tryLock(5000);
     auto numbered = [&name](int run) {
         return run == 0 ? name : name + '.' + QString::number(run);
     };
