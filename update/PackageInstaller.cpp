@@ -312,23 +312,26 @@ bool PackageInstaller::localEntryName(const std::string& raw, unsigned long flag
 bool PackageInstaller::checkNames(void* handle, unsigned long long entries) {
     unzFile zip = static_cast<unzFile>(handle);
     unsigned long long declared = 0;
-    unflaggedUtf8 = true;
-    for (unsigned long long i = 0; i < entries && unflaggedUtf8; ++i) {
-        unz_file_info64 info;
-        std::string name;
+    // Entry i's information and name, the entries read in order.
+    const auto readEntry = [zip](unsigned long long i, unz_file_info64& info, std::string& name) {
         if ((i == 0 ? unzGoToFirstFile(zip) : unzGoToNextFile(zip)) != UNZ_OK ||
             !readEntryInfo(zip, info, name)) {
             qDebug() << "could not read file info";
             return false;
         }
+        return true;
+    };
+    unz_file_info64 info;
+    std::string name;
+    unflaggedUtf8 = true;
+    for (unsigned long long i = 0; i < entries && unflaggedUtf8; ++i) {
+        if (!readEntry(i, info, name)) {
+            return false;
+        }
         unflaggedUtf8 = (info.flag & utf8NameFlag) != 0 || NameDecoder::isUtf8(name);
     }
     for (unsigned long long i = 0; i < entries; ++i) {
-        unz_file_info64 info;
-        std::string name;
-        if ((i == 0 ? unzGoToFirstFile(zip) : unzGoToNextFile(zip)) != UNZ_OK ||
-            !readEntryInfo(zip, info, name)) {
-            qDebug() << "could not read file info";
+        if (!readEntry(i, info, name)) {
             return false;
         }
         // The checks judge the name the disk will see, not its raw bytes.
