@@ -71,30 +71,30 @@ bool NameDecoder::decodeCp949(const std::string& raw, QString& out) {
     return true;
 }
 
-bool NameDecoder::fromServer(const std::string& raw, QString& out) {
+namespace {
+// A decoded name is taken only when it is not empty and holds no control or invisible
+// format character; `out` is left empty otherwise.
+bool accepted(bool decoded, const QString& text, QString& out) {
     out.clear();
-    QString text;
-    if (!decodeUtf8(raw, text) && !decodeCp949(raw, text)) {
-        return false;
-    }
-    if (text.isEmpty() || hasControlCharacter(text)) {
+    if (!decoded || text.isEmpty() || hasControlCharacter(text)) {
         return false;
     }
     out = text;
     return true;
+}
+} // namespace
+
+bool NameDecoder::fromServer(const std::string& raw, QString& out) {
+    QString text;
+    return accepted(decodeUtf8(raw, text) || decodeCp949(raw, text), text, out);
 }
 
 bool NameDecoder::fromPackage(const std::string& raw, bool utf8Flag, QString& out) {
     if (!utf8Flag) {
         return fromServer(raw, out);
     }
-    out.clear();
     QString text;
-    if (!decodeUtf8(raw, text) || text.isEmpty() || hasControlCharacter(text)) {
-        return false;
-    }
-    out = text;
-    return true;
+    return accepted(decodeUtf8(raw, text), text, out);
 }
 
 bool NameDecoder::isUtf8(const std::string& raw) {
@@ -103,11 +103,6 @@ bool NameDecoder::isUtf8(const std::string& raw) {
 }
 
 bool NameDecoder::fromCp949(const std::string& raw, QString& out) {
-    out.clear();
     QString text;
-    if (!decodeCp949(raw, text) || text.isEmpty() || hasControlCharacter(text)) {
-        return false;
-    }
-    out = text;
-    return true;
+    return accepted(decodeCp949(raw, text), text, out);
 }
