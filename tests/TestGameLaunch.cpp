@@ -783,20 +783,6 @@ QMap<QString, QByteArray> filesBelow(const QString& folder) {
     return files;
 }
 
-// Stops the whole run when a step does not end in time: a worker that is never joined must
-// fail here, with a reason, rather than wait for the test runner's timeout.
-template <typename Step> void withinSeconds(int seconds, const char* what, Step step) {
-    std::promise<void> done;
-    std::thread watchdog([&what, seconds, finished = done.get_future()] {
-        if (finished.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready) {
-            qFatal("%s did not end within %d s", what, seconds);
-        }
-    });
-    step();
-    done.set_value();
-    watchdog.join();
-}
-
 } // namespace
 
 // The player closes the window at a random moment of an update, sixty times: no crash, the
@@ -883,7 +869,7 @@ void TestGameLaunch::closedDuringUpdate() {
             QVERIFY2(waited.elapsed() < 30000, qPrintable(where + ": the update stands still"));
             QTest::qWait(1);
         }
-        withinSeconds(30, "closing the window", [&] {
+        testsupport::withinSeconds(30, "closing the window", [&] {
             launcher->close();
             launcher.reset();
         });

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <chrono>
+#include <future>
+#include <thread>
+
 #include <QByteArray>
 #include <QMap>
 #include <QString>
@@ -39,5 +43,20 @@ QByteArray randomBytes(int size);
 // OpenSSL's SEED-ECB over whole blocks with the given key: the independent reference
 // the project's cipher is checked against.
 QByteArray opensslSeed(const QByteArray& data, const QByteArray& key, bool encrypt);
+
+// Stops the whole run when a step does not end in time: a step that hangs (a worker never
+// joined, a call that waits for a peer) fails here, with a reason, rather than wait for the
+// test runner's timeout.
+template <typename Step> void withinSeconds(int seconds, const char* what, Step step) {
+    std::promise<void> done;
+    std::thread watchdog([&what, seconds, finished = done.get_future()] {
+        if (finished.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready) {
+            qFatal("%s did not end within %d s", what, seconds);
+        }
+    });
+    step();
+    done.set_value();
+    watchdog.join();
+}
 
 } // namespace testsupport
