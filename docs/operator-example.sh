@@ -118,7 +118,7 @@ printf 'card set\n' > "game/data/$cards"
 # Unix modes and the folder entry "data/".
 (cd game && zip -q -r ../srv/BoardGame/Majong/Majong.zip majong.exe data)
 printf 'Read me first.\n' > srv/BoardGame/Majong/읽어보기.txt # listed as CP949
-printf 'Licence text.\n' > srv/BoardGame/Majong/LICENSE        # no dot: tried as a folder first
+printf 'Licence text.\n' > srv/BoardGame/Majong/LICENSE        # no dot, a file all the same
 
 step "5. update Majong headless"
 # The address the launcher would use, read back from the new archive.
@@ -139,8 +139,9 @@ cmp -s game/data/tiles.dat "$game/data/tiles.dat" || fail "data/tiles.dat differ
 [ -f "$game/LICENSE" ] || fail "LICENSE is not a file"
 [ ! -e "$game/Majong.zip" ] || fail "the package was not deleted"
 [ ! -e "$game/.partial" ] || fail "the staging folder was left"
-grep -q '^CWD /BoardGame/Majong/LICENSE$' ftp.log || fail "LICENSE was not tried as a folder"
-grep -q '^MDTM /BoardGame/Majong/Majong.zip$' ftp.log || fail "no MDTM for the package"
+# Kinds, sizes and times came with the listing: nothing is guessed or asked per file.
+grep -q '^MLSD /BoardGame/Majong$' ftp.log || fail "the game folder was not listed with MLSD"
+! grep -qE '^(CWD /BoardGame/Majong/LICENSE|SIZE|MDTM)' ftp.log || fail "a file was asked about"
 grep -q '^RETR /BoardGame/Majong/읽어보기.txt$' ftp.log || fail "the read-me was not fetched"
 
 step "6. app.dat"

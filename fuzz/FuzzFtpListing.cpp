@@ -1,4 +1,5 @@
-// libFuzzer target: an arbitrary names-only listing of a game's folder, split into names,
+// libFuzzer target: an arbitrary listing of a game's folder (its first byte's low bit
+// chooses MLSD lines with facts or names alone), split into names,
 // made into the tree and given local names through the gate. Folders cannot be listed here (there
 // is no server), so the first folder ends the listing as a failed sub-listing does.
 #include <cstdint>
@@ -14,7 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzzsupport::application<QCoreApplication>();
     FtpThread thread("Poker");
     FtpNode* root = const_cast<FtpNode*>(thread.tree());
-    thread.onListReceived(root, "", std::string(reinterpret_cast<const char*>(data), size));
+    if (size == 0) {
+        return 0;
+    }
+    thread.setFactsListing((data[0] & 1) != 0);
+    thread.onListReceived(root, "", std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
     if (!thread.decodeNames(false)) {
         return 0; // refused: the update stops before anything is written
     }

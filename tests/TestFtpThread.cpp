@@ -78,6 +78,8 @@ private slots:
     void sameNameTwice();
     void refusedNames_data();
     void refusedNames();
+    void lyingSizes_data();
+    void lyingSizes();
     void nothingFound_data();
     void nothingFound();
     void missingListedFile_data();
@@ -204,7 +206,7 @@ void TestFtpThread::packageOnly() {
     QVERIFY(CurlLibrary::isLoaded());
     QVERIFY(libcurlMapped());
     QCOMPARE(thread.phase.load(), int(FtpThread::Installing));
-    QCOMPARE(server.paths("NLST"), QStringList({"/BoardGame/Poker"}));
+    QCOMPARE(server.paths("NLST|MLSD"), QStringList({"/BoardGame/Poker"}));
     QCOMPARE(childNames(thread.tree()), QStringList({"Poker.zip"}));
     QCOMPARE(read(game("bin/game.exe")), exe);
     QCOMPARE(read(game("readme.txt")), QByteArray("hi"));
@@ -280,7 +282,7 @@ void TestFtpThread::filteringAndDepthFirst() {
     QVERIFY(updateFrom(server, thread));
     QCOMPARE(thread.phase.load(), int(FtpThread::Installing));
     // "data/sub" is listed before "readme": each folder is listed as soon as it is named.
-    QCOMPARE(server.paths("NLST"),
+    QCOMPARE(server.paths("NLST|MLSD"),
              QStringList({"/BoardGame/Poker", "/BoardGame/Poker/data", "/BoardGame/Poker/data/sub",
                           "/BoardGame/Poker/readme"}));
     QCOMPARE(server.paths("RETR"),
@@ -299,11 +301,14 @@ void TestFtpThread::filteringAndDepthFirst() {
 }
 
 void TestFtpThread::dotFolderTakenForFile() {
-    // Taken for a file first; refused as one, it is listed as the folder it is.
+    // Listed by name alone, it is taken for a file first; refused as one, it is listed as the
+    // folder it is.
     FtpServerFixture server;
     QVERIFY(server.addFile("BoardGame/Poker/v1.0/inside.txt", "inside"));
+    FtpServerFixture::Options options;
+    options.namesOnly = true;
     FtpThread thread("Poker");
-    QVERIFY(updateFrom(server, thread));
+    QVERIFY(updateFrom(server, thread, options));
     const FtpNode* node = child(thread.tree(), "v1.0");
     QVERIFY(node);
     QCOMPARE(node->kind, int(FtpNode::Directory));
@@ -320,14 +325,19 @@ QByteArray cp949(const QString& text) {
 } // namespace
 
 void TestFtpThread::windowsServer_data() {
-    testsupport::addRows<QByteArray>("encoding", {{"server in CP949", QByteArray("cp949")},
-                                                  {"server in UTF-8", QByteArray("utf8")}});
+    // A server listing names alone leaves each name's kind to a guess.
+    testsupport::addRows<QByteArray, bool>("encoding", "namesOnly",
+                                           {{"server in CP949", QByteArray("cp949"), false},
+                                            {"CP949, names alone", QByteArray("cp949"), true},
+                                            {"server in UTF-8", QByteArray("utf8"), false},
+                                            {"UTF-8, names alone", QByteArray("utf8"), true}});
 }
 
 // A server as operators run it on Windows: Korean names in its code page, files without a
 // dot, folders with one, and a package zipped on Windows (CP949 names, no Unix modes).
 void TestFtpThread::windowsServer() {
     QFETCH(QByteArray, encoding);
+    QFETCH(bool, namesOnly);
     FtpServerFixture server;
     const QString korean = QString::fromUtf8("데이터/한글 설명.txt");
     QVERIFY(server.addFile("BoardGame/Poker/README", "read me"));
@@ -347,6 +357,7 @@ void TestFtpThread::windowsServer() {
                        zipBytes({windowsEntry, {cp949(lookalikes[3]), lookalikes[3].toUtf8()}})));
     FtpServerFixture::Options options;
     options.encoding = encoding;
+    options.namesOnly = namesOnly;
     QVERIFY(serve(server, options));
 
     const testsupport::LogCapture log;
@@ -367,9 +378,12 @@ void TestFtpThread::windowsServer() {
     QVERIFY(!QFile::exists(game(FtpThread::stagingName)));
     // Each name went back to the server as the bytes it listed.
     QVERIFY(server.paths("RETR").contains("/BoardGame/Poker/" + korean));
-    // Which guess won is in the log.
-    QVERIFY(!log.lines().filter(QRegularExpression("file - .*README.*not a folder")).isEmpty());
-    QVERIFY(!log.lines().filter(QRegularExpression("dir - .*v1.0.*not a file")).isEmpty());
+    // Which guess won is in the log; no name's size was asked for when the listing told it.
+    QCOMPARE(log.lines().filter(QRegularExpression("file - .*README.*not a folder")).size(),
+             int(namesOnly));
+    QCOMPARE(log.lines().filter(QRegularExpression("dir - .*v1.0.*not a file")).size(),
+             int(namesOnly));
+    QCOMPARE(server.paths("SIZE").isEmpty(), !namesOnly);
 }
 
 void TestFtpThread::refusedListings_data() {
@@ -438,8 +452,8 @@ void TestFtpThread::refusedListings() {
     });
     FtpThread thread("Poker");
     runToEnd(thread, 60000);
-    // A listing at the limits is taken: the update goes on to ask the files' sizes.
-    QCOMPARE(server.paths("MDTM").isEmpty(), refused && situation != "disk");
+    // A listing at the limits is taken: the update goes on to ask for sizes or fetch files.
+    QCOMPARE(server.paths("SIZE|RETR").isEmpty(), refused);
     if (!refused) {
         return;
     }
@@ -601,7 +615,7 @@ void TestFtpThread::sameNameTwice() {
     QCOMPARE(childNames(thread.tree()), QStringList({"a.bin", "data"}));
     QCOMPARE(server.paths("RETR"),
              QStringList({"/BoardGame/Poker/a.bin", "/BoardGame/Poker/data/b.bin"}));
-    QCOMPARE(server.paths("NLST"), QStringList({"/BoardGame/Poker", "/BoardGame/Poker/data"}));
+    QCOMPARE(server.paths("NLST|MLSD"), QStringList({"/BoardGame/Poker", "/BoardGame/Poker/data"}));
 }
 
 void TestFtpThread::refusedNames_data() {
@@ -618,6 +632,41 @@ void TestFtpThread::refusedNames_data() {
     QTest::newRow("byte-order mark and ..")
         << QStringList() << QString(QChar(0xfeff)) + ".." + '/' + QChar(0xfeff) + "../escaped.txt"
         << true;
+    // Raw MLSD lines ("mlsd:" is the fixture's mark).
+    QTest::newRow("the folder itself and its parent in MLSD: skipped")
+        << QStringList({"mlsd:type=cdir; /BoardGame/Poker", "mlsd:TYPE=pdir; .."}) << "" << false;
+    QTest::newRow("an MLSD line without facts") << QStringList({"mlsd:ok2.txt"}) << "" << true;
+}
+
+void TestFtpThread::lyingSizes_data() {
+    // The facts MLSD lines give, as "size; name"; "zz.bin" holds 10 bytes.
+    QStringList huge; // together beyond what a 64-bit count holds
+    for (int i = 0; i < 10; ++i) {
+        huge << QString("size=999999999999999999; huge%1.bin").arg(i);
+    }
+    testsupport::addRows<QStringList, bool>("facts", "fetched",
+                                            {{"more bytes than listed", {"size=4; zz.bin"}, true},
+                                             {"fewer bytes than listed", {"size=20; zz.bin"}, true},
+                                             {"beyond any game's", huge, false}});
+}
+
+// Each file's size is the one listed: the disk's room was checked for it, and what comes
+// must match it, neither more nor less. A lie fails the update and leaves nothing to continue.
+void TestFtpThread::lyingSizes() {
+    QFETCH(QStringList, facts);
+    QFETCH(bool, fetched);
+    FtpServerFixture server;
+    QVERIFY(server.addFile("BoardGame/Poker/zz.bin", "0123456789")); // listed after the lines
+    FtpServerFixture::Options options;
+    for (const QString& line : facts) {
+        options.extraNames["/BoardGame/Poker"] << "mlsd:type=file;modify=20260101000000;" + line;
+    }
+    FtpThread thread("Poker");
+    QVERIFY(updateFrom(server, thread, options));
+    QCOMPARE(thread.phase.load(), int(FtpThread::Failed));
+    QCOMPARE(server.paths("RETR").size(), int(fetched));
+    QVERIFY(!QFileInfo::exists(game("zz.bin")));
+    QVERIFY(!QFileInfo::exists(game(".partial/data/zz.bin")));
 }
 
 // A name that is not a plain child of its folder stops the update before anything is written.
@@ -709,12 +758,15 @@ void TestFtpThread::missingListedFile() {
 }
 
 void TestFtpThread::failedSubListing() {
-    // "LICENSE" has no dot, so it is taken for a folder; refused as one, it is a file.
+    // Listed by name alone, "LICENSE" has no dot, so it is taken for a folder; refused as one,
+    // it is a file.
     FtpServerFixture server;
     QVERIFY(server.addFile("BoardGame/Poker/LICENSE", "licence text"));
     QVERIFY(server.addFile("BoardGame/Poker/Poker.zip", zipBytes({{"a.txt", "a"}})));
+    FtpServerFixture::Options options;
+    options.namesOnly = true;
     FtpThread thread("Poker");
-    QVERIFY(updateFrom(server, thread));
+    QVERIFY(updateFrom(server, thread, options));
     QCOMPARE(thread.phase.load(), int(FtpThread::Installing));
     QVERIFY(server.commands().contains("CWD /BoardGame/Poker/LICENSE"));
     QCOMPARE(child(thread.tree(), "LICENSE")->kind, int(FtpNode::File));
@@ -885,7 +937,7 @@ void TestFtpThread::withoutLibcurl() {
         QVERIFY2(
             log.lines().join('\n').contains("No transfer can be made: libcurl cannot be loaded"),
             qPrintable(log.lines().join('\n')));
-        QCOMPARE(server.paths("NLST"), QStringList());
+        QCOMPARE(server.paths("NLST|MLSD"), QStringList());
         QCOMPARE(server.paths("RETR"), QStringList());
         QCOMPARE(QDir(game()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  QStringList());

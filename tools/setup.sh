@@ -8,7 +8,7 @@ packages=(
   qtbase5-dev libqt5webkit5-dev qtbase5-dev-tools
   libcurl4-openssl-dev libminizip-dev minizip zlib1g-dev
   python3-pyftpdlib python3-xlib
-  openssl libssl-dev unzip zip curl
+  openssl libssl-dev unzip zip curl lftp
   xvfb xauth imagemagick x11-utils xdotool iproute2 util-linux desktop-file-utils
   fonts-nanum
   libclang-rt-14-dev

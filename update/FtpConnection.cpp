@@ -62,18 +62,23 @@ void FtpConnection::setTimeouts(long connectSeconds, long stallSeconds) {
 }
 
 bool FtpConnection::list(const std::string& url, FtpNode* node, const std::string& relPath,
-                         std::string& out) {
+                         std::string& out, bool facts) {
     if (url.empty()) {
         return false;
     }
     out.clear();
     CURL* curl = static_cast<CURL*>(handle);
     if (curl) {
-        api->easySetopt(curl, CURLOPT_DIRLISTONLY, 1L);
+        api->easySetopt(curl, CURLOPT_DIRLISTONLY, facts ? 0L : 1L);
+        api->easySetopt(curl, CURLOPT_CUSTOMREQUEST, facts ? "MLSD" : nullptr);
     }
     target = &out;
     filePath = nullptr;
-    if (!perform(url)) {
+    const bool done = perform(url);
+    if (curl) {
+        api->easySetopt(curl, CURLOPT_CUSTOMREQUEST, nullptr);
+    }
+    if (!done) {
         return false;
     }
     if (delegate) {
@@ -95,6 +100,10 @@ bool FtpConnection::download(const std::string& url, const std::string& relPath,
         api->easySetopt(curl, CURLOPT_DIRLISTONLY, 0L);
         // Larger reads: a package of hundreds of megabytes comes in fewer, bigger pieces.
         api->easySetopt(curl, CURLOPT_BUFFERSIZE, 512L * 1024L);
+        // No SIZE before each RETR: the sizes come from the listing or were asked for
+        // already, and the worker checks what arrives against them. Not when continuing:
+        // without it libcurl leaves out the REST too.
+        api->easySetopt(curl, CURLOPT_IGNORE_CONTENT_LENGTH, resumeFrom > 0 ? 0L : 1L);
         api->easySetopt(curl, CURLOPT_RESUME_FROM_LARGE,
                         static_cast<curl_off_t>(resumeFrom > 0 ? resumeFrom : 0));
     }
@@ -137,6 +146,7 @@ bool FtpConnection::fileInfo(const std::string& url, long long& size, long long&
     api->easySetopt(curl, CURLOPT_DIRLISTONLY, 0L);
     api->easySetopt(curl, CURLOPT_NOBODY, 1L);
     api->easySetopt(curl, CURLOPT_FILETIME, 1L);
+    api->easySetopt(curl, CURLOPT_IGNORE_CONTENT_LENGTH, 0L);
     const bool done = perform(url);
     api->easySetopt(curl, CURLOPT_NOBODY, 0L);
     api->easySetopt(curl, CURLOPT_FILETIME, 0L);
@@ -169,6 +179,10 @@ bool FtpConnection::restartRefused() const {
     return lastResult == CURLE_FTP_COULDNT_USE_REST || lastResult == CURLE_RANGE_ERROR;
 }
 
+bool FtpConnection::commandUnknown() const {
+    return lastReply == 500 || lastReply == 502 || lastReply == 504;
+}
+
 bool FtpConnection::perform(const std::string& url) {
     CURL* curl = static_cast<CURL*>(handle);
     if (!curl) {
@@ -186,6 +200,8 @@ bool FtpConnection::perform(const std::string& url) {
     api->easySetopt(curl, CURLOPT_XFERINFOFUNCTION, &transferInfo);
     api->easySetopt(curl, CURLOPT_XFERINFODATA, this);
     api->easySetopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+    // One change of folder per folder, not one per level; names sent as listed.
+    api->easySetopt(curl, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
     // The worker is one of several threads: no signals for timeouts.
     api->easySetopt(curl, CURLOPT_NOSIGNAL, 1L);
     // A dead or stalled server must not keep the update (and the launcher) waiting forever.
@@ -199,6 +215,8 @@ bool FtpConnection::perform(const std::string& url) {
     tooLong = false;
     const auto result = static_cast<CURLcode>(run(curl));
     lastResult = result;
+    lastReply = 0;
+    api->easyGetinfo(curl, CURLINFO_RESPONSE_CODE, &lastReply);
     target = nullptr;
     if (result != CURLE_OK || aborted || tooLong) {
         error = tooLong          ? "the listing is longer than 8 MiB"

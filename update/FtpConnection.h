@@ -28,9 +28,11 @@ public:
     void close();
     bool isOpen() const { return handle != nullptr; }
 
-    // Names-only listing of the folder at url (which ends in "/"). On success the
-    // delegate's onListReceived gets the reply; false when the transfer failed.
-    bool list(const std::string& url, FtpNode* node, const std::string& relPath, std::string& out);
+    // Listing of the folder at url (which ends in "/"): names only (NLST), or with each
+    // name's facts (MLSD: kind, size, time) when `facts` is set. On success the delegate's
+    // onListReceived gets the reply; false when the transfer failed.
+    bool list(const std::string& url, FtpNode* node, const std::string& relPath, std::string& out,
+              bool facts = false);
     // Whole-file download of url, received into out. The delegate's onFileReceived gets
     // the bytes in order, a piece whenever out holds pieceSize bytes and the rest once the
     // transfer has succeeded. False when the transfer failed or was aborted: the pieces
@@ -53,6 +55,9 @@ public:
     bool listingTooLong() const { return tooLong; }
     // The server refused to continue a file where it was cut off (REST).
     bool restartRefused() const;
+    // The server does not know the last command (500, 502 or 504), as against refusing
+    // its path: an MLSD it does not speak.
+    bool commandUnknown() const;
 
     // How long to wait for a connection, and how long a transfer may move less than one
     // byte per second (or the server keep a reply back) before it is given up; both in
@@ -74,7 +79,7 @@ private:
     // Longest wait for the sockets between two steps of a transfer, in milliseconds. The
     // library sometimes has a step left without a socket to wait on (the data connection
     // right after a quick EPSV reply): it is then taken this soon, not a second later.
-    static constexpr int maxWaitMs = 5;
+    static constexpr int maxWaitMs = 1;
 
     const CurlLibrary* api = nullptr; // set by open()
     void* handle = nullptr;           // CURL*
@@ -85,6 +90,7 @@ private:
     bool aborted = false;
     bool tooLong = false;
     int lastResult = 0; // CURLcode of the last transfer
+    long lastReply = 0; // the server's last reply code in it
     std::string error;
     char errorBuffer[256] = {};
 };

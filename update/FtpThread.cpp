@@ -5,10 +5,13 @@
 #include <unordered_set>
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QSaveFile>
 #include <QStorageInfo>
 #include <QString>
 #include <QUrl>
@@ -67,11 +70,14 @@ QString qPath(const std::string& utf8) {
 
 // Makes the folders of `path` below `base`, which exists. A file or link left where a
 // folder is needed is removed first, and so is a folder or link left at `path` itself:
-// only what the current tree needs is touched.
-bool clearWayTo(const QString& base, const QString& path) {
-    QString at = base;
+// only what the current tree needs is touched. With `readyFolder`, the folder last made
+// ready this way is not looked at again for the next file in it.
+bool clearWayTo(const QString& base, const QString& path, QString* readyFolder = nullptr) {
+    const QString folder = path.left(path.lastIndexOf('/'));
     const QStringList parts = path.mid(base.size() + 1).split('/');
-    for (int i = 0; i < parts.size(); ++i) {
+    const bool ready = readyFolder && *readyFolder == folder;
+    QString at = ready ? folder : base;
+    for (int i = ready ? int(parts.size()) - 1 : 0; i < parts.size(); ++i) {
         at += '/' + parts[i];
         const QFileInfo info(at);
         const bool last = i + 1 == parts.size();
@@ -87,17 +93,68 @@ bool clearWayTo(const QString& base, const QString& path) {
             return false;
         }
     }
+    if (readyFolder) {
+        *readyFolder = folder;
+    }
     return true;
 }
 
-QByteArray readSmallFile(const QString& path) {
-    QFile in(path);
-    return in.open(QIODevice::ReadOnly) ? in.read(256) : QByteArray();
+// A size fact: plain digits, -1 when missing or malformed (or too long to be a size).
+long long factNumber(const QByteArray& value) {
+    if (value.isEmpty() || value.size() > 18) {
+        return -1;
+    }
+    for (const char c : value) {
+        if (c < '0' || c > '9') {
+            return -1;
+        }
+    }
+    return value.toLongLong();
+}
+
+// A time fact, "YYYYMMDDHHMMSS" in UTC with an optional fraction, as Unix seconds; -1
+// when missing or malformed.
+long long factTime(const QByteArray& value) {
+    if (value.size() < 14 || (value.size() > 14 && value[14] != '.') ||
+        factNumber(value.left(14)) < 0) {
+        return -1;
+    }
+    const QDate date = QDate::fromString(QString::fromLatin1(value.left(8)), "yyyyMMdd");
+    const QTime time = QTime::fromString(QString::fromLatin1(value.mid(8, 6)), "HHmmss");
+    return date.isValid() && time.isValid() ? QDateTime(date, time, Qt::UTC).toSecsSinceEpoch()
+                                            : -1;
+}
+
+// An MLSD entry's facts: its kind (-1 when neither a file nor a folder, as a link), size
+// and time, each left -1 when missing or malformed. False for the folder itself and its
+// parent, which are no names of it.
+bool readFacts(const std::string& facts, int& kind, long long& size, long long& modified) {
+    for (const QByteArray& fact : QByteArray::fromStdString(facts).split(';')) {
+        const int equals = fact.indexOf('=');
+        if (equals <= 0) {
+            continue;
+        }
+        const QByteArray key = fact.left(equals).toLower();
+        const QByteArray value = fact.mid(equals + 1);
+        if (key == "type") {
+            const QByteArray type = value.toLower();
+            if (type == "cdir" || type == "pdir") {
+                return false;
+            }
+            kind = type == "file" ? FtpNode::File : type == "dir" ? FtpNode::Directory : -1;
+        } else if (key == "size") {
+            size = factNumber(value);
+        } else if (key == "modify") {
+            modified = factTime(value);
+        }
+    }
+    return true;
 }
 
 } // namespace
 
 const char* const FtpThread::stagingName = ".partial";
+const char* const FtpThread::stampsName = "stamps";
 
 FtpThread::FtpThread(const std::string& gameName)
     : gameName(gameName), root(std::make_unique<FtpNode>(FtpNode::Directory, gameName)),
@@ -136,6 +193,7 @@ void FtpThread::run() {
     treeNames = 0;
     treeListingBytes = 0;
     baseUrl = utility::XmlServerParser::getInstance()->ftpUrl();
+    factsListing = true;
 
     if (!connection.open()) {
         qWarning() << "No transfer can be made:" << connection.errorString().c_str();
@@ -143,7 +201,7 @@ void FtpThread::run() {
         return;
     }
     std::string listing;
-    if (!connection.list(gameUrl(), root.get(), "", listing)) {
+    if (!listFolder(gameUrl(), root.get(), "", listing)) {
         qDebug() << "listing failed -" << printable(gameUrl()).constData()
                  << connection.errorString().c_str();
         listing.clear();
@@ -189,6 +247,10 @@ void FtpThread::run() {
         !QFile::remove(stagingFolder())) {
         fail("could not remove " + stagingFolder());
     }
+    readyFolder.clear();
+    if (!stopped()) {
+        prepareStaging();
+    }
     if (!stopped()) {
         downloadTree(root.get(), "", "");
     }
@@ -218,6 +280,19 @@ void FtpThread::run() {
     QDir(stagingFolder()).removeRecursively();
 }
 
+bool FtpThread::listFolder(const std::string& url, FtpNode* node, const std::string& relPath,
+                           std::string& listing) {
+    if (factsListing) {
+        const bool listed = connection.list(url, node, relPath, listing, true);
+        if (listed || !connection.commandUnknown()) {
+            return listed;
+        }
+        qDebug() << "the server does not know MLSD: names are listed alone";
+        factsListing = false;
+    }
+    return connection.list(url, node, relPath, listing);
+}
+
 void FtpThread::onListReceived(FtpNode* node, const std::string& relPath,
                                const std::string& listing) {
     const int depth =
@@ -245,12 +320,27 @@ void FtpThread::onListReceived(FtpNode* node, const std::string& relPath,
             end = listing.size();
         }
         pos = end;
-        const std::string name = listing.substr(start, end - start);
+        std::string name = listing.substr(start, end - start);
         if (++names > maxNamesPerFolder || ++treeNames > maxNamesPerTree) {
             fail(QString("more than %1 names in one folder or %2 in the game")
                      .arg(maxNamesPerFolder)
                      .arg(maxNamesPerTree));
             return;
+        }
+        // With facts the kind is known; names alone leave it to a guess (no dot: a folder).
+        int kind = -1;
+        long long size = -1;
+        long long modified = -1;
+        if (factsListing) {
+            const std::size_t space = name.find(' ');
+            if (space == std::string::npos) {
+                fail("a listing line without facts: " + QString(printableName(name)));
+                return;
+            }
+            if (!readFacts(name.substr(0, space), kind, size, modified)) {
+                continue;
+            }
+            name.erase(0, space + 1);
         }
 
         if (name.find("svn") != std::string::npos) {
@@ -261,17 +351,22 @@ void FtpThread::onListReceived(FtpNode* node, const std::string& relPath,
             qDebug() << "refused name - " << printableName(name).constData();
             continue;
         }
-        const bool folderGuess = name.find('.') == std::string::npos;
-        if (!folderGuess && name.find(".db") != std::string::npos) {
+        const bool dotted = name.find('.') != std::string::npos;
+        if (dotted && name.find(".db") != std::string::npos) {
             continue;
         }
         if (!rawNames.insert(name).second) {
             continue; // listed twice: already known
         }
+        const bool folder = kind >= 0 ? kind == FtpNode::Directory : !dotted;
         node->children.push_back(
-            std::make_unique<FtpNode>(folderGuess ? FtpNode::Directory : FtpNode::File, name));
+            std::make_unique<FtpNode>(folder ? FtpNode::Directory : FtpNode::File, name));
         FtpNode* child = node->children.back().get();
-        if (!folderGuess) {
+        if (!folder) {
+            if (kind == FtpNode::File) {
+                child->size = size;
+                child->modified = modified;
+            }
             qDebug() << "file - " << printableName(name).constData();
             continue;
         }
@@ -286,9 +381,9 @@ void FtpThread::onListReceived(FtpNode* node, const std::string& relPath,
         }
         const std::string url = gameUrl() + encodePath(childPath) + "/";
         std::string childListing;
-        if (connection.list(url, child, childPath, childListing)) {
+        if (listFolder(url, child, childPath, childListing)) {
             qDebug() << "dir - " << printableName(name).constData();
-        } else if (connection.refused()) {
+        } else if (kind < 0 && connection.refused()) {
             // A name without a dot need not be a folder (README, LICENSE): fetched as a file.
             child->kind = FtpNode::File;
             qDebug() << "file - " << printableName(name).constData() << "(not a folder)";
@@ -366,7 +461,12 @@ bool FtpThread::sizeTree(FtpNode* node, const std::string& rawPath, int depth) {
             continue;
         }
         const std::string url = gameUrl() + encodePath(childPath);
-        if (connection.fileInfo(url, child->size, child->modified)) {
+        // Asked for only when the listing did not tell.
+        if ((child->size >= 0 && child->modified >= 0) ||
+            connection.fileInfo(url, child->size, child->modified)) {
+            if (!acceptSize(child.get(), child->size)) {
+                return false;
+            }
             if (child->size > 0) {
                 bytesTotal += child->size;
             }
@@ -386,12 +486,78 @@ bool FtpThread::sizeTree(FtpNode* node, const std::string& rawPath, int depth) {
         }
         child->kind = FtpNode::Directory;
         std::string listing;
-        if (!connection.list(url + "/", child.get(), childPath, listing)) {
+        if (!listFolder(url + "/", child.get(), childPath, listing)) {
             fail("neither a file nor a folder on the server: " + qPath(child->localName));
             return false;
         }
         qDebug() << "dir - " << child->localName.c_str() << "(not a file)";
         if (stopped() || !sizeTree(child.get(), childPath, depth + 1)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool FtpThread::acceptSize(const FtpNode* node, long long size) {
+    if (size > maxFileBytes) {
+        fail(QString("the server announces %1 bytes for %2").arg(size).arg(qPath(node->localName)));
+        return false;
+    }
+    return true;
+}
+
+void FtpThread::prepareStaging() {
+    const QString stamps = stagingFolder() + "/" + stampsName;
+    if (!QDir().mkpath(stagingFolder()) || !clearWayTo(stagingFolder(), stamps)) {
+        fail("could not make room in the staging folder " + stagingFolder());
+        return;
+    }
+    // An earlier run's stamps, by path: "size time path" a line.
+    QHash<QByteArray, QByteArray> earlier;
+    QFile in(stamps);
+    if (in.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : in.readAll().split('\n')) {
+            const int second = line.indexOf(' ', line.indexOf(' ') + 1);
+            if (second > 0) {
+                earlier.insert(line.mid(second + 1), line.left(second));
+            }
+        }
+        in.close();
+    }
+    QByteArray current;
+    if (!clearStaleData(root.get(), "", earlier, current)) {
+        return;
+    }
+    // Old data went first: a crash from here on leaves only data of the files stamped.
+    QSaveFile out(stamps);
+    if (!out.open(QIODevice::WriteOnly) || out.write(current) != current.size() || !out.commit()) {
+        fail("could not write " + stamps);
+    }
+}
+
+bool FtpThread::clearStaleData(const FtpNode* node, const std::string& localPath,
+                               const QHash<QByteArray, QByteArray>& earlier, QByteArray& current) {
+    for (const std::unique_ptr<FtpNode>& child : node->children) {
+        const std::string childLocal = joinPath(localPath, child->localName);
+        if (child->kind == FtpNode::Directory) {
+            if (!clearStaleData(child.get(), childLocal, earlier, current)) {
+                return false;
+            }
+            continue;
+        }
+        const QByteArray path = QByteArray::fromStdString(childLocal);
+        if (child->size >= 0 && child->modified >= 0) {
+            const QByteArray stamp =
+                QByteArray::number(child->size) + ' ' + QByteArray::number(child->modified);
+            current += stamp + ' ' + path + '\n';
+            if (earlier.value(path) == stamp) {
+                continue; // the very file the staged data came from
+            }
+        }
+        const QString staged = stagingFolder() + "/data/" + qPath(childLocal);
+        const QFileInfo info(staged);
+        if ((info.isFile() || info.isSymLink()) && !QFile::remove(staged)) {
+            fail("could not remove " + staged);
             return false;
         }
     }
@@ -417,40 +583,19 @@ void FtpThread::downloadTree(FtpNode* node, const std::string& rawPath,
 void FtpThread::downloadFile(FtpNode* node, const std::string& rawPath,
                              const std::string& localPath) {
     const QString staged = stagingFolder() + "/data/" + qPath(localPath);
-    const QString info = stagingFolder() + "/info/" + qPath(localPath);
     // Whatever an earlier run left in the way inside the staging area goes; what this run
     // has fetched stays.
-    if (!QDir().mkpath(stagingFolder()) || !clearWayTo(stagingFolder(), staged) ||
-        !clearWayTo(stagingFolder(), info)) {
+    if (!clearWayTo(stagingFolder(), staged, &readyFolder)) {
         fail("could not make room in the staging folder " + stagingFolder());
         return;
     }
-    // Continued only when the server still holds the very file the data came from.
-    const bool known = node->size >= 0 && node->modified >= 0;
-    const QByteArray stamp =
-        known ? QByteArray::number(node->size) + ' ' + QByteArray::number(node->modified)
-              : QByteArray();
+    // Data left by an earlier run for another file than the server's was removed before
+    // this run's stamps were written: what is staged now may be continued.
     long long resumeFrom = 0;
     const QFileInfo stagedInfo(staged);
-    if (known && stagedInfo.isFile() && readSmallFile(info) == stamp &&
+    if (node->size >= 0 && node->modified >= 0 && stagedInfo.isFile() &&
         stagedInfo.size() <= node->size) {
         resumeFrom = stagedInfo.size();
-    }
-    if (resumeFrom == 0) {
-        // Old data goes before a new stamp is written: a crash in between must not leave
-        // old bytes under the new file's stamp.
-        QFile::remove(info);
-        if (QFileInfo::exists(staged) && !QFile::remove(staged)) {
-            fail("could not remove " + staged);
-            return;
-        }
-        if (known) {
-            QFile out(info);
-            if (!out.open(QIODevice::WriteOnly) || out.write(stamp) != stamp.size()) {
-                fail("could not write " + info);
-                return;
-            }
-        }
     }
     bytesDone += resumeFrom;
     fileStart = bytesDone;
@@ -474,6 +619,8 @@ void FtpThread::downloadFile(FtpNode* node, const std::string& rawPath,
         qDebug() << "continuing at byte" << resumeFrom;
     }
     buffer.clear();
+    total = int(std::clamp(node->size, 0ll, (long long)INT_MAX));
+    fileLeft = node->size >= 0 ? node->size - resumeFrom : -1;
     bool received = connection.download(url, gameName + "/" + rawPath, buffer, resumeFrom);
     if (!received && resumeFrom > 0 && connection.restartRefused() && file->flush() &&
         file->resize(0)) {
@@ -482,6 +629,7 @@ void FtpThread::downloadFile(FtpNode* node, const std::string& rawPath,
         bytesDone = fileStart - resumeFrom;
         fileStart = bytesDone;
         resumeFrom = 0;
+        fileLeft = node->size;
         buffer.clear();
         received = connection.download(url, gameName + "/" + rawPath, buffer, 0);
     }
@@ -502,7 +650,6 @@ void FtpThread::downloadFile(FtpNode* node, const std::string& rawPath,
     bytesDone = fileStart - resumeFrom + size;
     if (node->size >= 0 && size != node->size) {
         QFile::remove(staged);
-        QFile::remove(info);
         fail(QString("%1 came with %2 bytes, the server announced %3")
                  .arg(qPath(localPath))
                  .arg(size)
@@ -511,16 +658,18 @@ void FtpThread::downloadFile(FtpNode* node, const std::string& rawPath,
 }
 
 void FtpThread::placeTree(FtpNode* node, const std::string& localPath) {
+    // Everything placed here lands in this folder: it must resolve inside the game folder.
+    const QString folder = localPath.empty() ? gameFolder() : gameFolder() + '/' + qPath(localPath);
+    if (!insideGameFolder(folder + "/-")) {
+        fail(folder + " leads out of the game folder");
+        return;
+    }
     for (const std::unique_ptr<FtpNode>& child : node->children) {
         if (stopped()) {
             return;
         }
         const std::string childLocal = joinPath(localPath, child->localName);
         const QString target = gameFolder() + '/' + qPath(childLocal);
-        if (!insideGameFolder(target)) {
-            fail(target + " leads out of the game folder");
-            return;
-        }
         if (child->kind == FtpNode::Directory) {
             // A file where the server now has a folder is replaced by the folder. A link to a
             // folder is the player's (games moved to another disk): kept, and the files below
@@ -595,11 +744,22 @@ bool FtpThread::insideGameFolder(const QString& path) const {
     return !folder.isEmpty() && (resolved == folder || resolved.startsWith(folder + '/'));
 }
 
-void FtpThread::onFileReceived(const std::string&, const std::string& data) {
+void FtpThread::onFileReceived(const std::string& relPath, const std::string& data) {
     if (data.empty() || !file || !file->isOpen()) {
         return;
     }
     const qint64 size = static_cast<qint64>(data.size());
+    // The room on the disk was checked for the announced sizes: no byte beyond them.
+    if (fileLeft >= 0 && size > fileLeft) {
+        fail(QString("%1 brings more bytes than the server announced")
+                 .arg(QString(printableName(relPath))));
+        connection.abortTransfer();
+        // Not a file to continue later: the same server would only bring too much again.
+        file->close();
+        file->remove();
+        return;
+    }
+    fileLeft -= fileLeft >= 0 ? size : 0;
     if (file->write(data.data(), size) != size) {
         qDebug() << " Could not write file" << file->errorString();
         failed = true;
@@ -612,7 +772,9 @@ void FtpThread::onProgress(double dltotal, double dlnow, double, double) {
     auto toInt = [](double value) {
         return value <= 0 ? 0 : value >= INT_MAX ? INT_MAX : static_cast<int>(value);
     };
-    total = toInt(dltotal);
+    if (dltotal > 0) {
+        total = toInt(dltotal);
+    }
     current = toInt(dlnow);
     if (dlnow > 0) {
         bytesDone = fileStart + static_cast<long long>(dlnow);

@@ -10,8 +10,10 @@
 #include "update/FtpConnectionDelegate.h"
 #include "update/FtpNode.h"
 
+class QByteArray;
 class QFile;
 class QString;
+template <class Key, class T> class QHash;
 
 // Brings one game's folder from the FTP server into "../../../<game>" and unpacks the
 // game's package there. Made and deleted by FtpDownloadView on the GUI thread; run()
@@ -37,8 +39,13 @@ public:
     // ... and in the whole tree: names, and bytes of all its listings.
     static constexpr int maxNamesPerTree = 1000000;
     static constexpr long long maxListingBytesPerTree = 64ll << 20;
+    // A file the server announces as larger than this is refused (4 TiB): no game holds
+    // one, and a million of them still add up without overflow.
+    static constexpr long long maxFileBytes = 1ll << 42;
     // The staging folder's name inside the game folder; the server may not list it.
     static const char* const stagingName;
+    // The file in the staging folder noting each staged file's size and time on the server.
+    static const char* const stampsName;
 
     explicit FtpThread(const std::string& gameName);
     ~FtpThread() override;
@@ -52,6 +59,9 @@ public:
     // the tree is valid UTF-8, else CP949), through one gate: a plain child of its folder,
     // unique there. False (the run failed) for the first name that is not.
     bool decodeNames(bool logChoice);
+    // Whether listings carry each name's facts (MLSD) or names only (NLST). A run asks for
+    // facts first and falls back to names when the server does not know MLSD.
+    void setFactsListing(bool facts) { factsListing = facts; }
 
     // The listed tree (valid once the run has ended).
     const FtpNode* tree() const { return root.get(); }
@@ -70,8 +80,18 @@ protected:
 
 private:
     bool sizeTree(FtpNode* node, const std::string& rawPath, int depth);
+    bool listFolder(const std::string& url, FtpNode* node, const std::string& relPath,
+                    std::string& listing);
+    // Takes a size the server announced for a file; false (the run failed) when it is
+    // beyond any game's.
+    bool acceptSize(const FtpNode* node, long long size);
     bool decodeTree(FtpNode* node, bool utf8, const QString& localPath);
     static bool allUtf8(const FtpNode* node);
+    // Removes staged data that no longer matches its file on the server, then notes the
+    // stamps of this run's files.
+    void prepareStaging();
+    bool clearStaleData(const FtpNode* node, const std::string& localPath,
+                        const QHash<QByteArray, QByteArray>& earlier, QByteArray& current);
     void downloadTree(FtpNode* node, const std::string& rawPath, const std::string& localPath);
     void downloadFile(FtpNode* node, const std::string& rawPath, const std::string& localPath);
     void placeTree(FtpNode* node, const std::string& localPath);
@@ -97,4 +117,7 @@ private:
     long long treeListingBytes = 0; // bytes of this run's listings so far
     std::unique_ptr<QFile> file;    // staging file of the running download
     long long fileStart = 0;        // bytesDone when the running download began
+    long long fileLeft = -1;        // bytes the running download may still bring, -1: unknown
+    bool factsListing = true;       // listings are MLSD replies
+    QString readyFolder;            // staging folder made ready for the last download
 };

@@ -86,6 +86,9 @@ bool FtpServerFixture::start(const Options& options) {
     if (options.refuseRest) {
         args << "--refuse-rest";
     }
+    if (options.namesOnly) {
+        args << "--names-only";
+    }
     process.start(python, args);
     if (!process.waitForStarted(10000)) {
         return false;
@@ -134,10 +137,11 @@ QStringList FtpServerFixture::commands() const {
 
 QStringList FtpServerFixture::paths(const QString& command) const {
     QStringList out;
-    const QString prefix = command + ' ';
     for (const QString& line : commands()) {
-        if (line.startsWith(prefix)) {
-            out << line.mid(prefix.size());
+        for (const QString& name : command.split('|')) {
+            if (line.startsWith(name + ' ')) {
+                out << line.mid(name.size() + 1);
+            }
         }
     }
     return out;

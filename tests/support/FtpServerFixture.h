@@ -26,6 +26,7 @@ public:
         // Drops the first download's data connection after this many bytes (0: never).
         qint64 cutAfter = 0;
         bool refuseRest = false; // REST answered with 502
+        bool namesOnly = false;  // MLSD answered with 500: names are listed by NLST alone
     };
 
     FtpServerFixture();
@@ -49,7 +50,7 @@ public:
     // The commands received so far, as "<COMMAND>" or "<COMMAND> <ftp path>", and
     // "SENT <COMMAND> <bytes>" for each data transfer that ended.
     QStringList commands() const;
-    // The paths given to one command, in order (e.g. every "NLST").
+    // The paths given to one command, in order (e.g. every "NLST"; "NLST|MLSD" for both).
     QStringList paths(const QString& command) const;
     void clearCommands();
     // Bytes sent by the downloads (RETR) so far, all added up.

@@ -8,7 +8,10 @@ test can check which listings and downloads were asked for; passwords are never 
 Names go out and come in as bytes of one code page (--encoding, UTF-8 unless set; bytes
 that are not valid in it pass through unchanged), so a test can play a server whose names
 are in the Korean Windows code page. --cut-after N drops the first download's data
-connection after N bytes, as a broken link would; --refuse-rest answers REST with 502.
+connection after N bytes, as a broken link would; --refuse-rest answers REST with 502;
+--names-only answers MLSD with 500, as a server that lists names alone. An MLSD listing
+gives each name's kind, size and time; names added with --extra have no facts there, and
+an added name "mlsd:<line>" is sent as that raw MLSD line (and left out of NLST).
 Each finished or dropped data transfer
 is logged as "SENT <command> <bytes>".
 
@@ -46,6 +49,7 @@ def main():
     parser.add_argument("--encoding", default="utf8")
     parser.add_argument("--cut-after", type=int, default=0)
     parser.add_argument("--refuse-rest", action="store_true")
+    parser.add_argument("--names-only", action="store_true")
     args = parser.parse_args()
 
     extra = json.loads(args.extra)
@@ -87,8 +91,40 @@ def main():
             except OSError as err:
                 self.respond("550 %s." % err.strerror)
                 return None
-            data = "".join(name + "\r\n" for name in listing)
+            data = "".join(name + "\r\n" for name in listing if not name.startswith("mlsd:"))
             self.push_dtp_data(data.encode(encoding, "surrogateescape"), cmd="NLST")
+            return path
+
+        def ftp_MLSD(self, path):
+            if args.names_only:
+                self.respond('500 Command "MLSD" not understood.')
+                return None
+            try:
+                if not self.fs.isdir(path):
+                    self.respond("501 No such directory.")
+                    return None
+                listing = sorted(self.run_as_current_user(self.fs.listdir, path))
+            except OSError as err:
+                self.respond("550 %s." % err.strerror)
+                return None
+            lines = []
+            for name in listing:
+                if name.startswith("mlsd:"):
+                    lines.append(name[5:])
+                    continue
+                try:
+                    st = os.stat(os.path.join(path, name))
+                except OSError:
+                    lines.append(" " + name)  # listed, but nothing is known of it
+                    continue
+                if os.path.isdir(os.path.join(path, name)):
+                    facts = "type=dir;"
+                else:
+                    facts = "type=file;size=%d;modify=%s;" % (
+                        st.st_size, time.strftime("%Y%m%d%H%M%S", time.gmtime(st.st_mtime)))
+                lines.append(facts + " " + name)
+            data = "".join(line + "\r\n" for line in lines)
+            self.push_dtp_data(data.encode(encoding, "surrogateescape"), cmd="MLSD")
             return path
 
         def process_command(self, cmd, *cmd_args, **kwargs):
