@@ -79,7 +79,7 @@ private:
     // Longest wait for the sockets between two steps of a transfer, in milliseconds. The
     // library sometimes has a step left without a socket to wait on (the data connection
     // right after a quick EPSV reply): it is then taken this soon, not a second later.
-    static constexpr int maxWaitMs = 1;
+    static constexpr int maxWaitMs = 5;
 
     const CurlLibrary* api = nullptr; // set by open()
     void* handle = nullptr;           // CURL*
