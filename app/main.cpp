@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <future>
 #include <memory>
 #include <string>
@@ -15,9 +16,11 @@
 #include "app/LogFile.h"
 #include "app/MessageDialog.h"
 #include "app/SmoothPictureStyle.h"
+#include "app/VerifyCommand.h"
 #include "app/WakeUpListener.h"
 #include "archive/ResourceArchive.h"
 #include "archive/RunTree.h"
+#include "platform/Console.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SingleInstance.h"
 #include "utility/SaveData.h"
@@ -41,9 +44,30 @@ __attribute__((constructor(101))) void enterProgramFolder() {
 
 ResourceArchive* const archiveReader = ResourceArchive::openDefault();
 constexpr int kNoLockMessage = 210;
+
+// "--verify GAME": the game's files are checked and repaired without a window. Not while
+// a copy of the launcher runs: it could be updating the same game.
+int verifyGame(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (!SingleInstance::claim(kLockName)) {
+        consolePrint("The launcher is running: close it, then verify again.\n");
+        return 1;
+    }
+    if (!LogFile::open(LogFile::defaultFolder())) {
+        qWarning() << "No log file can be written";
+    }
+    utility::XmlMsgParser::getInstance()->load("script/msg.xml");
+    utility::XmlServerParser::getInstance()->load("script/server.xml");
+    const int result = VerifyCommand::run(argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
+    LogFile::close();
+    return result;
+}
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "--verify") == 0) {
+        return verifyGame(argc, argv);
+    }
     if (!SingleInstance::claim(kLockName)) {
         std::exit(-1); // the first copy was asked to come to the front
     }

@@ -77,9 +77,9 @@ public:
     }
 
 protected:
-    FtpThread* createThread(const std::string& gameName) override {
+    FtpThread* createThread(const std::string& gameName, bool repair) override {
         FtpThread* thread =
-            fake ? new FakeFtpThread(gameName) : FtpDownloadView::createThread(gameName);
+            fake ? new FakeFtpThread(gameName) : FtpDownloadView::createThread(gameName, repair);
         thread->setStackSize(stackSize);
         made << thread;
         return thread;

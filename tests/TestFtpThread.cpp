@@ -24,6 +24,7 @@
 #include "update/CurlLibrary.h"
 #include "update/FtpConnection.h"
 #include "update/FtpThread.h"
+#include "update/InstallRecord.h"
 #include "utility/XmlServerParser.h"
 
 using testsupport::FtpServerFixture;
@@ -87,6 +88,8 @@ private slots:
     void failedSubListing();
     void unwritableLocalFile();
     void failedInstallKeepsPackage();
+    void repair_data();
+    void repair();
     void serverKilledMidTransfer_data();
     void serverKilledMidTransfer();
     void serverStalls_data();
@@ -297,7 +300,7 @@ void TestFtpThread::filteringAndDepthFirst() {
     QCOMPARE(read(game("readme/notes.txt")), QByteArray("notes"));
     QCOMPARE(read(game(".profile")), QByteArray("profile"));
     QCOMPARE(QDir(game()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-             QStringList({".profile", "data", "readme"}));
+             QStringList({".installed", ".profile", "data", "readme"}));
 }
 
 void TestFtpThread::dotFolderTakenForFile() {
@@ -624,8 +627,8 @@ void TestFtpThread::refusedNames_data() {
     QTest::addColumn<bool>("fails");
     QTest::newRow("the folder itself and its parent: skipped")
         << QStringList({"..", "."}) << "" << false;
-    for (const char* name :
-         {"../up.txt", "sub/../../up.txt", "..\\up.txt", "a\\b", ".partial", "\u200bok.txt"}) {
+    for (const char* name : {"../up.txt", "sub/../../up.txt", "..\\up.txt", "a\\b", ".partial",
+                             ".installed", "\u200bok.txt"}) {
         QTest::newRow(name) << QStringList({QString::fromUtf8(name)}) << "" << true;
     }
     // Decoded without its byte-order mark, each level would be "..".
@@ -690,7 +693,7 @@ void TestFtpThread::refusedNames() {
              fails ? QStringList() : QStringList({"/BoardGame/Poker/ok.txt"}));
     QCOMPARE(treeOutsideGame(), before);
     QCOMPARE(QDir(game()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-             fails ? QStringList() : QStringList({"ok.txt"}));
+             fails ? QStringList() : QStringList({".installed", "ok.txt"}));
 }
 
 void TestFtpThread::nothingFound_data() {
@@ -808,6 +811,84 @@ void TestFtpThread::failedInstallKeepsPackage() {
     FtpThread again("Poker");
     runToEnd(again);
     QCOMPARE(server.paths("RETR"), QStringList());
+}
+
+void TestFtpThread::repair_data() {
+    // What happens to the installed game before the repair, and what the repair fetches.
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<QStringList>("fetched");
+    QTest::addColumn<int>("checked");
+    QTest::addColumn<int>("damaged");
+    QTest::newRow("nothing: nothing fetched") << "" << QStringList() << 4 << 0;
+    QTest::newRow("a loose file deleted") << "Extra.txt" << QStringList({"Extra.txt"}) << 4 << 1;
+    QTest::newRow("a loose file cut short")
+        << "data/b.bin" << QStringList({"data/b.bin"}) << 4 << 1;
+    QTest::newRow("one byte of an unpacked file")
+        << "a.txt" << QStringList({"Poker.zip"}) << 4 << 1;
+    QTest::newRow("no record: sizes checked") << "record" << QStringList({"Extra.txt"}) << 2 << 1;
+    QTest::newRow("a record naming ..") << "garbage" << QStringList({"Extra.txt"}) << 2 << 1;
+}
+
+// A repair checks what the last update installed and fetches again only what is damaged;
+// files the record does not name (the player's) stay as they are.
+void TestFtpThread::repair() {
+    QFETCH(QString, damage);
+    QFETCH(QStringList, fetched);
+    QFETCH(int, checked);
+    QFETCH(int, damaged);
+    FtpServerFixture server;
+    QVERIFY(server.addFile("BoardGame/Poker/Extra.txt", "extra"));
+    QVERIFY(server.addFile("BoardGame/Poker/data/b.bin", "b-bin"));
+    QVERIFY(server.addFile("BoardGame/Poker/Poker.zip",
+                           zipBytes({{"a.txt", "unpacked a"}, {"sub/c.txt", "unpacked c"}})));
+    FtpThread update("Poker");
+    QVERIFY(updateFrom(server, update));
+    QCOMPARE(update.phase.load(), int(FtpThread::Installing));
+    QVERIFY(QDir().mkpath(game("saves")));
+    QVERIFY(testsupport::writeFile(game("saves/player.sav"), "the player's"));
+    const QDateTime old = QDateTime::currentDateTimeUtc().addDays(-30);
+    const auto setOld = [&](const QString& path) {
+        QFile file(game(path));
+        return file.open(QIODevice::ReadWrite) &&
+               file.setFileTime(old, QFileDevice::FileModificationTime);
+    };
+    QVERIFY(setOld("sub/c.txt"));
+    if (damage == "record" || damage == "garbage") {
+        QVERIFY(testsupport::writeFile(game(InstallRecord::fileName),
+                                       damage == "garbage" ? "{\"files\": [{\"path\": \"../x\"}]}"
+                                                           : QByteArray()));
+        QVERIFY(damage == "garbage" || QFile::remove(game(InstallRecord::fileName)));
+        QVERIFY(QFile::remove(game("Extra.txt")));
+    } else if (damage == "a.txt") {
+        QVERIFY(testsupport::writeFile(game("a.txt"), "unpacked A"));
+    } else if (damage == "data/b.bin") {
+        QVERIFY(testsupport::writeFile(game("data/b.bin"), "b-"));
+    } else if (!damage.isEmpty()) {
+        QVERIFY(QFile::remove(game(damage)));
+    }
+    server.clearCommands();
+
+    FtpThread repair("Poker", true);
+    runToEnd(repair);
+    QCOMPARE(repair.phase.load(), int(FtpThread::Installing));
+    QStringList retrieved = server.paths("RETR");
+    retrieved.replaceInStrings("/BoardGame/Poker/", "");
+    QCOMPARE(retrieved, fetched);
+    QCOMPARE(repair.filesChecked.load(), checked);
+    QCOMPARE(repair.filesDamaged.load(), damaged);
+    QCOMPARE(repair.filesRepaired.load(), damaged);
+    QCOMPARE(read(game("Extra.txt")), QByteArray("extra"));
+    QCOMPARE(read(game("data/b.bin")), QByteArray("b-bin"));
+    QCOMPARE(read(game("a.txt")), QByteArray("unpacked a"));
+    QCOMPARE(QFileInfo(game("sub/c.txt")).lastModified(), old); // not unpacked again
+    QCOMPARE(read(game("saves/player.sav")), QByteArray("the player's"));
+    QVERIFY(!QFileInfo::exists(game("Poker.zip")));
+    // The next check finds everything whole, without the server.
+    server.clearCommands();
+    FtpThread again("Poker", true);
+    runToEnd(again);
+    QCOMPARE(again.filesDamaged.load(), 0);
+    QCOMPARE(server.paths("NLST|MLSD|RETR"), QStringList());
 }
 
 void TestFtpThread::serverKilledMidTransfer_data() {

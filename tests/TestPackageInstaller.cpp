@@ -232,6 +232,7 @@ void TestPackageInstaller::unsafeEntry_data() {
     QTest::newRow("staging folder") << QByteArray(".partial/data/x") << "../../../Poker/.partial";
     QTest::newRow("backslash staging folder")
         << QByteArray(".partial\\data\\x") << "../../../Poker/.partial";
+    QTest::newRow("install record") << QByteArray(".installed") << "../../../Poker/.installed";
     QTest::newRow("name neither UTF-8 nor CP949") << QByteArray("\xff\xfe.txt") << "../../../x";
     QTest::newRow("control character") << QByteArray("a\x01"
                                                      "b.txt")

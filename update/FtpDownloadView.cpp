@@ -133,11 +133,43 @@ void FtpDownloadView::setFinishedCallback(FinishCallback cb) {
     finishedCallback = std::move(cb);
 }
 
-FtpThread* FtpDownloadView::createThread(const std::string& name) {
-    return new FtpThread(name);
+FtpThread* FtpDownloadView::createThread(const std::string& name, bool repair) {
+    return new FtpThread(name, repair);
 }
 
 void FtpDownloadView::start(int game) {
+    begin(game, false);
+}
+
+void FtpDownloadView::verify(int game) {
+    begin(game, true);
+}
+
+QString FtpDownloadView::repairReport() const {
+    return repairText(repairFigures[0], repairFigures[1], repairFigures[2]);
+}
+
+QString FtpDownloadView::repairText(int checked, int damaged, int repaired) {
+    const QString c = QString::number(checked);
+    const QString d = QString::number(damaged);
+    if (damaged == 0) {
+        return worded(214, {c}, QString("%1 files checked; all are whole.").arg(c));
+    }
+    if (repaired >= damaged) {
+        return worded(215, {c, d},
+                      QString("%1 files checked; %2 were damaged or missing and have been "
+                              "repaired.")
+                          .arg(c, d));
+    }
+    const QString left = QString::number(damaged - repaired);
+    return worded(216, {c, d, left},
+                  QString("%1 files checked; %2 were damaged or missing and %3 could not be "
+                          "repaired. Please try again; if it keeps failing, send the launcher's "
+                          "log to support.")
+                      .arg(c, d, left));
+}
+
+void FtpDownloadView::begin(int game, bool repair) {
     if (thread) {
         qDebug() << "an update is still running";
         return;
@@ -157,11 +189,12 @@ void FtpDownloadView::start(int game) {
         QDir::current().mkdir(folder);
     }
     cancelled = false;
+    std::fill(std::begin(repairFigures), std::end(repairFigures), 0);
     shownPhase = FtpThread::NotStarted;
     estimate.reset();
     clock.start();
     figuresLabel->clear();
-    thread = createThread(gameName);
+    thread = createThread(gameName, repair);
     thread->start(QThread::InheritPriority);
     if (!thread->isRunning() && !thread->isFinished()) {
         // The system gave no thread: the update has failed, and the panel must not wait
@@ -227,7 +260,7 @@ void FtpDownloadView::showFigures() {
         estimate.sample(clock.elapsed(), done);
         figuresLabel->setText(downloadFigures(done, total, estimate.bytesPerSecond(),
                                               estimate.secondsLeft(total - done)));
-    } else if (phase == FtpThread::Installing) {
+    } else if (phase == FtpThread::Installing || phase == FtpThread::Verifying) {
         const int total = thread->total;
         const int current = thread->current;
         if (total != 0) {
@@ -263,6 +296,10 @@ void FtpDownloadView::update() {
             statusLabel->setText(utility::XmlMsgParser::getInstance()->message(
                 phase == FtpThread::Downloading ? 201 : 202));
             showFigures();
+        } else if (phase == FtpThread::Verifying) {
+            const QString text = utility::XmlMsgParser::getInstance()->message(211);
+            statusLabel->setText(text.isEmpty() ? QString("Checking the game's files...") : text);
+            showFigures();
         }
         return;
     }
@@ -270,6 +307,9 @@ void FtpDownloadView::update() {
         return; // made but not started yet
     }
     const int phase = thread->phase;
+    repairFigures[0] = thread->filesChecked;
+    repairFigures[1] = thread->filesDamaged;
+    repairFigures[2] = thread->filesRepaired;
     // Let go of the worker before reporting, so the report may start the next update.
     delete thread;
     thread = nullptr;

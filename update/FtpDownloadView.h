@@ -30,6 +30,15 @@ public:
     void setFinishedCallback(FinishCallback cb);
     // Starts updating game 0..3; refused while an update is still running.
     void start(int game);
+    // Starts checking game 0..3's installed files and repairing what is damaged, in the
+    // same panel; the report says the game's folder when the repair succeeded, and
+    // repairReport() then words its figures.
+    void verify(int game);
+    bool isBusy() const { return thread != nullptr; }
+    // The last repair's result for the player: files checked, damaged and put right.
+    QString repairReport() const;
+    // The worded result of a repair; `repaired` below `damaged`: some could not be.
+    static QString repairText(int checked, int damaged, int repaired);
     // Stops the running update: a download ends at once (its data kept for the next
     // update), an installation after the entry being written. The update then ends
     // unsuccessfully, and wasCancelled() tells the report's receiver that the player
@@ -50,7 +59,7 @@ public slots:
 
 protected:
     // The worker of one update; the panel owns and deletes what this returns.
-    virtual FtpThread* createThread(const std::string& gameName);
+    virtual FtpThread* createThread(const std::string& gameName, bool repair);
 
 private:
     FinishCallback finishedCallback;
@@ -66,7 +75,9 @@ private:
     QElapsedTimer clock;
     int shownPhase = 0; // the bar never goes back within one phase
     bool cancelled = false;
+    int repairFigures[3] = {0, 0, 0}; // checked, damaged, put right
 
+    void begin(int game, bool repair);
     void showFigures();
     void reportFinished(const std::string& name);
 

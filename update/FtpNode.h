@@ -23,5 +23,6 @@ public:
     std::string localName;   // the same name decoded, as UTF-8: what the disk uses
     long long size = -1;     // a file's size on the server, -1 when unknown
     long long modified = -1; // its modification time there (Unix seconds), -1 when unknown
+    bool wanted = true;      // fetched by this run (a repair fetches only what is damaged)
     std::vector<std::unique_ptr<FtpNode>> children;
 };

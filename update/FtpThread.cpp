@@ -16,6 +16,8 @@
 #include <QString>
 #include <QUrl>
 
+#include <zlib.h>
+
 #include "archive/RunTree.h"
 #include "update/NameDecoder.h"
 #include "update/PackageInstaller.h"
@@ -156,9 +158,9 @@ bool readFacts(const std::string& facts, int& kind, long long& size, long long& 
 const char* const FtpThread::stagingName = ".partial";
 const char* const FtpThread::stampsName = "stamps";
 
-FtpThread::FtpThread(const std::string& gameName)
+FtpThread::FtpThread(const std::string& gameName, bool repair)
     : gameName(gameName), root(std::make_unique<FtpNode>(FtpNode::Directory, gameName)),
-      connection(this) {}
+      connection(this), repair(repair) {}
 
 FtpThread::~FtpThread() {
     // Never destroy a running worker: ask it to stop (its transfer aborts) and wait.
@@ -194,6 +196,27 @@ void FtpThread::run() {
     treeListingBytes = 0;
     baseUrl = utility::XmlServerParser::getInstance()->ftpUrl();
     factsListing = true;
+    filesChecked = 0;
+    filesDamaged = 0;
+    filesRepaired = 0;
+    unpackedNow.clear();
+    if (repair) {
+        phase = Verifying;
+        verifyInstalled();
+        if (stopped()) {
+            phase = Failed;
+            return;
+        }
+        if (hasRecord && filesDamaged == 0) {
+            phase = Installing; // all whole: nothing to fetch
+            return;
+        }
+        phase = Listing;
+        total = 0;
+        current = 0;
+        bytesTotal = 0;
+        bytesDone = 0;
+    }
 
     if (!connection.open()) {
         qWarning() << "No transfer can be made:" << connection.errorString().c_str();
@@ -221,6 +244,10 @@ void FtpThread::run() {
     }
     if (!stopped()) {
         decodeNames(true);
+    }
+    if (!stopped() && repair) {
+        bytesTotal = 0;
+        chooseRepairs(root.get(), QString());
     }
     if (stopped()) {
         connection.close();
@@ -255,6 +282,10 @@ void FtpThread::run() {
         downloadTree(root.get(), "", "");
     }
     connection.close();
+    // From here the game's files change: the last update's record no longer tells them.
+    if (!stopped() && !repair) {
+        QFile::remove(gameFolder() + '/' + InstallRecord::fileName);
+    }
     if (!stopped()) {
         placeTree(root.get(), "");
     }
@@ -266,7 +297,9 @@ void FtpThread::run() {
     }
 
     phase = Installing;
-    if (!install()) {
+    // A repair unpacks only when an unpacked file is damaged; a package the player left in
+    // the folder is not its business.
+    if ((!repair || !damagedEntries.isEmpty()) && !install()) {
         phase = Failed;
         return;
     }
@@ -278,6 +311,22 @@ void FtpThread::run() {
         return;
     }
     QDir(stagingFolder()).removeRecursively();
+    InstallRecord done;
+    if (repair && hasRecord) {
+        done = record;
+    }
+    writeRecord(root.get(), QString(), done);
+    for (const InstallRecord::Item& item : unpackedNow) {
+        done.put(item);
+    }
+    if (repair) {
+        filesRepaired += unpackedNow.size();
+        qDebug() << "repair -" << filesChecked.load() << "files checked," << filesDamaged.load()
+                 << "damaged or missing," << filesRepaired.load() << "put right";
+    }
+    if (!done.save(gameFolder())) {
+        qDebug() << "could not write" << gameFolder() + '/' + InstallRecord::fileName;
+    }
 }
 
 bool FtpThread::listFolder(const std::string& url, FtpNode* node, const std::string& relPath,
@@ -422,7 +471,9 @@ bool FtpThread::decodeTree(FtpNode* node, bool utf8, const QString& localPath) {
         // One gate from the server's name to the local path: a plain child of its folder.
         if (!isPlainRawName(child->name) || local == "." || local == ".." || local.contains('/') ||
             local.contains('\\') ||
-            (localPath.isEmpty() && local.compare(stagingName, Qt::CaseInsensitive) == 0)) {
+            (localPath.isEmpty() &&
+             (local.compare(stagingName, Qt::CaseInsensitive) == 0 ||
+              local.compare(InstallRecord::fileName, Qt::CaseInsensitive) == 0))) {
             fail("a listed name is not a plain name: " + local);
             return false;
         }
@@ -573,7 +624,9 @@ void FtpThread::downloadTree(FtpNode* node, const std::string& rawPath,
         const std::string childRaw = joinPath(rawPath, child->name);
         const std::string childLocal = joinPath(localPath, child->localName);
         if (child->kind == FtpNode::File) {
-            downloadFile(child.get(), childRaw, childLocal);
+            if (child->wanted) {
+                downloadFile(child.get(), childRaw, childLocal);
+            }
         } else {
             downloadTree(child.get(), childRaw, childLocal);
         }
@@ -688,6 +741,9 @@ void FtpThread::placeTree(FtpNode* node, const std::string& localPath) {
             placeTree(child.get(), childLocal);
             continue;
         }
+        if (!child->wanted) {
+            continue; // a repair leaves whole files alone
+        }
         const QString staged = stagingFolder() + "/data/" + qPath(childLocal);
         const QFileInfo stagedInfo(staged);
         if (!stagedInfo.isFile() || stagedInfo.isSymLink()) {
@@ -783,7 +839,11 @@ void FtpThread::onProgress(double dltotal, double dlnow, double, double) {
 
 bool FtpThread::install() {
     PackageInstaller installer(gameName, total, current);
+    if (repair) {
+        installer.unpackOnly(damagedEntries);
+    }
     if (installer.run()) {
+        unpackedNow = installer.unpackedFiles();
         return true;
     }
     // The package goes back to the staging area with its stamp, so the next update installs
@@ -795,4 +855,125 @@ bool FtpThread::install() {
         QFile::remove(package);
     }
     return false;
+}
+
+void FtpThread::verifyInstalled() {
+    hasRecord = record.load(gameFolder());
+    damagedFiles.clear();
+    damagedEntries.clear();
+    if (!hasRecord) {
+        qDebug() << "no record of the last update: files are checked against the server's sizes";
+        return;
+    }
+    long long bytes = 0;
+    for (const InstallRecord::Item& item : record.items) {
+        bytes += std::min<long long>(item.unpacked ? item.size : 0, maxFileBytes);
+    }
+    bytesTotal = bytes;
+    total = int(std::min<qsizetype>(record.items.size(), INT_MAX));
+    for (const InstallRecord::Item& item : record.items) {
+        if (stopped()) {
+            return;
+        }
+        ++current;
+        ++filesChecked;
+        if (!intact(item)) {
+            qDebug().noquote() << "damaged or missing -" << item.path;
+            (item.unpacked ? damagedEntries : damagedFiles).insert(item.path);
+            ++filesDamaged;
+        }
+    }
+}
+
+bool FtpThread::intact(const InstallRecord::Item& item) {
+    QFile file(gameFolder() + '/' + item.path);
+    const QFileInfo info(file.fileName());
+    if (!info.isFile() || info.size() != item.size) {
+        return false;
+    }
+    if (!item.unpacked) {
+        return true; // a loose file's content has no sum to check it by
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    // Read through one bounded buffer, however large the file.
+    if (buffer.size() != FtpConnection::pieceSize) {
+        buffer.resize(FtpConnection::pieceSize);
+    }
+    uLong crc = crc32(0L, Z_NULL, 0);
+    for (;;) {
+        if (stopped()) {
+            return false;
+        }
+        const qint64 read = file.read(buffer.data(), qint64(buffer.size()));
+        if (read < 0) {
+            return false;
+        }
+        if (read == 0) {
+            break;
+        }
+        crc = crc32(crc, reinterpret_cast<const Bytef*>(buffer.data()), uInt(read));
+        bytesDone += read;
+    }
+    return static_cast<quint32>(crc) == item.crc;
+}
+
+void FtpThread::chooseRepairs(FtpNode* node, const QString& localPath) {
+    long long wantedBytes = 0;
+    for (const std::unique_ptr<FtpNode>& child : node->children) {
+        const QString path =
+            (localPath.isEmpty() ? QString() : localPath + '/') + qPath(child->localName);
+        if (child->kind == FtpNode::Directory) {
+            chooseRepairs(child.get(), path);
+            continue;
+        }
+        const bool package = node == root.get() && child->localName == gameName + ".zip";
+        if (hasRecord) {
+            child->wanted = damagedFiles.contains(path) || (package && !damagedEntries.isEmpty());
+        } else if (package) {
+            child->wanted = false; // unpacked and gone: its files have no record to be checked by
+        } else {
+            const QFileInfo local(gameFolder() + '/' + path);
+            child->wanted = child->size != 0 &&
+                            (!local.isFile() || (child->size > 0 && local.size() != child->size));
+            ++filesChecked;
+            if (child->wanted) {
+                qDebug().noquote() << "damaged or missing -" << path;
+                damagedFiles.insert(path);
+                ++filesDamaged;
+            }
+        }
+        wantedBytes += child->wanted ? std::max(0ll, child->size) : 0;
+    }
+    bytesTotal += wantedBytes;
+}
+
+void FtpThread::writeRecord(FtpNode* node, const QString& localPath, InstallRecord& out) {
+    for (const std::unique_ptr<FtpNode>& child : node->children) {
+        const QString path =
+            (localPath.isEmpty() ? QString() : localPath + '/') + qPath(child->localName);
+        if (child->kind == FtpNode::Directory) {
+            writeRecord(child.get(), path, out);
+            continue;
+        }
+        const bool package = node == root.get() && child->localName == gameName + ".zip";
+        const QFileInfo local(gameFolder() + '/' + path);
+        // The package is unpacked and gone; a file of no bytes makes no file.
+        if (package || !local.isFile() || (repair && hasRecord && !child->wanted)) {
+            continue;
+        }
+        if (repair && child->wanted) {
+            ++filesRepaired;
+        }
+        InstallRecord::Item item;
+        item.path = path;
+        item.size = local.size();
+        item.modified = child->modified;
+        if (repair && hasRecord) {
+            out.put(item);
+        } else {
+            out.items.append(item);
+        }
+    }
 }

@@ -4,11 +4,15 @@
 #include <memory>
 #include <string>
 
+#include <QSet>
+#include <QString>
 #include <QThread>
+#include <QVector>
 
 #include "update/FtpConnection.h"
 #include "update/FtpConnectionDelegate.h"
 #include "update/FtpNode.h"
+#include "update/InstallRecord.h"
 
 class QByteArray;
 class QFile;
@@ -29,6 +33,7 @@ public:
         Listing = 1,
         Downloading = 2,
         Installing = 3, // also the end of a run that succeeded
+        Verifying = 4,  // a repair checks the installed files
         NothingFound = -1,
         Failed = -2, // a transfer, a local write or the installation failed
     };
@@ -47,7 +52,10 @@ public:
     // The file in the staging folder noting each staged file's size and time on the server.
     static const char* const stampsName;
 
-    explicit FtpThread(const std::string& gameName);
+    // With `repair`, the run checks the installed files against the record of the last
+    // update (without one, against the sizes the server lists) and fetches, places and
+    // unpacks again only what fails the check; files the record does not name stay.
+    explicit FtpThread(const std::string& gameName, bool repair = false);
     ~FtpThread() override;
 
     void onFileReceived(const std::string& relPath, const std::string& data) override;
@@ -74,6 +82,10 @@ public:
     // (a resumed file counts what it already had).
     std::atomic<long long> bytesTotal{0};
     std::atomic<long long> bytesDone{0};
+    // A repair's figures: files checked, found damaged or missing, and put right.
+    std::atomic<int> filesChecked{0};
+    std::atomic<int> filesDamaged{0};
+    std::atomic<int> filesRepaired{0};
 
 protected:
     void run() override;
@@ -101,6 +113,14 @@ private:
     // Fails the run when the disk cannot take the download and the package's unpacking.
     void checkRoom();
     bool install();
+    // Checks every file the record names (Verifying); notes the damaged ones.
+    void verifyInstalled();
+    bool intact(const InstallRecord::Item& item);
+    // Marks the listed files a repair fetches: damaged ones, and the package when an entry
+    // is; without a record, every file missing or of another size than the server's.
+    void chooseRepairs(FtpNode* node, const QString& localPath);
+    // Notes what this run put in place, for the next repair.
+    void writeRecord(FtpNode* node, const QString& localPath, InstallRecord& out);
     bool stopped() const { return failed || isInterruptionRequested(); }
     std::string gameUrl() const;
     QString gameFolder() const;
@@ -120,4 +140,10 @@ private:
     long long fileLeft = -1;        // bytes the running download may still bring, -1: unknown
     bool factsListing = true;       // listings are MLSD replies
     QString readyFolder;            // staging folder made ready for the last download
+    bool repair = false;
+    InstallRecord record; // what the last update installed, read by a repair
+    bool hasRecord = false;
+    QSet<QString> damagedFiles;   // a repair's loose files to fetch again, by local path
+    QSet<QString> damagedEntries; // ... and unpacked files to unpack again
+    QVector<InstallRecord::Item> unpackedNow; // what this run's package unpacked
 };

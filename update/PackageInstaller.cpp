@@ -204,6 +204,11 @@ bool PackageInstaller::syncFolder(const QString& folder) {
     return DiskFiles::syncFolder(folder.toStdString());
 }
 
+void PackageInstaller::unpackOnly(const QSet<QString>& paths) {
+    onlySome = true;
+    only = paths;
+}
+
 bool PackageInstaller::run() {
     const std::string package = localFolder + gameName + "/" + gameName + ".zip";
     const QString packagePath = QString::fromStdString(package);
@@ -273,12 +278,18 @@ bool PackageInstaller::run() {
                 unzClose(zip);
                 return false;
             }
-        } else {
+        } else if (!onlySome || only.contains(local)) {
             qDebug() << "file:" << local;
             if (!extractFile(zip, local, info.uncompressed_size, info.version, info.external_fa)) {
                 unzClose(zip);
                 return false;
             }
+            InstallRecord::Item item;
+            item.path = local;
+            item.size = static_cast<qint64>(info.uncompressed_size);
+            item.crc = static_cast<quint32>(info.crc);
+            item.unpacked = true;
+            unpacked.append(item);
         }
         ++i;
         if (i < entries && unzGoToNextFile(zip) != UNZ_OK) {
@@ -343,7 +354,8 @@ bool PackageInstaller::checkNames(void* handle, unsigned long long entries) {
         }
         const std::string converted = local.toUtf8().toStdString();
         const QString first = local.section('/', 0, 0);
-        if (!isSafeEntryName(converted) || first == QLatin1String(FtpThread::stagingName)) {
+        if (!isSafeEntryName(converted) || first == QLatin1String(FtpThread::stagingName) ||
+            local == QLatin1String(InstallRecord::fileName)) {
             qDebug() << "refused entry" << local;
             return false;
         }

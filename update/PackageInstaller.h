@@ -4,7 +4,11 @@
 #include <string>
 #include <vector>
 
+#include <QSet>
 #include <QString>
+#include <QVector>
+
+#include "update/InstallRecord.h"
 
 // Unpacks a game's package "../../../<game>/<game>.zip" into the game's folder and
 // deletes it once every entry is in place. Runs on the update worker (FtpThread::install)
@@ -21,6 +25,10 @@ public:
     // or failing its CRC), so fetching it again may help; otherwise the same package would
     // fail the same way.
     bool packageDamaged() const { return damaged; }
+    // Unpacks only the entries of these paths (a repair); the others are left alone.
+    void unpackOnly(const QSet<QString>& paths);
+    // The files unpacked by run(), each with its size and CRC-32.
+    const QVector<InstallRecord::Item>& unpackedFiles() const { return unpacked; }
 
     // Whether an entry name stays inside the game folder: not absolute, no drive letter,
     // no ".." component (either slash counts as a separator).
@@ -43,6 +51,9 @@ private:
     // package: UTF-8 when every such name is valid UTF-8, else CP949.
     bool unflaggedUtf8 = true;
     bool damaged = false;
+    bool onlySome = false;
+    QSet<QString> only;
+    QVector<InstallRecord::Item> unpacked;
     bool extractFile(void* zip, const QString& name, unsigned long long declaredSize,
                      unsigned long versionMadeBy, unsigned long externalAttributes);
 
