@@ -19,6 +19,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QUrl>
 
 #include "app/CompareVersion.h"
 #include "app/GameProgram.h"
@@ -149,6 +150,7 @@ Launcher::Launcher(QWidget* parent) : QMainWindow(parent) {
     gameView->setCallback(games::Matgo, std::bind(&Launcher::startMatgo, this, _1, _2));
     gameView->setCallback(games::Hongsip, std::bind(&Launcher::startHongsip, this, _1, _2));
     gameView->setCallback(games::Majong, std::bind(&Launcher::startMajong, this, _1, _2));
+    gameView->setMenuCallback(std::bind(&Launcher::onGameMenu, this, _1, _2));
 
     noticeView = new NoticeView(this);
     payView = new PayView(this);
@@ -590,7 +592,43 @@ void Launcher::startGame(int game) {
     launch(folder, games::info(game).program);
 }
 
+void Launcher::onGameMenu(int game, int action) {
+    if (!games::isGame(game) || downloadView->isBusy()) {
+        return;
+    }
+    const QString folder = QFileInfo(gameFolder(games::info(game).folder)).absoluteFilePath();
+    if (action == GameView::OpenGameFolder) {
+        QDir().mkpath(folder);
+        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder))) {
+            qWarning().noquote() << "No file manager opened" << folder;
+        }
+        return;
+    }
+    if (action != GameView::VerifyAndRepair) {
+        return;
+    }
+    qInfo() << "verify and repair" << games::info(game).folder;
+    setControlsActive(false);
+    gameView->currentGame = game;
+    repairing = true;
+    downloadView->show();
+    downloadView->verify(game);
+}
+
 void Launcher::onDownloadFinished(const std::string& name) {
+    if (repairing) {
+        // A repair records no version and starts nothing: it reports what it found.
+        repairing = false;
+        downloadView->hide();
+        setControlsActive(true);
+        gameView->currentGame = games::None;
+        if (downloadView->wasCancelled()) {
+            return;
+        }
+        BusyScope scope(*this);
+        MessageDialog::show(name.empty() ? message(204) : downloadView->repairReport());
+        return;
+    }
     if (name.empty()) {
         downloadView->hide();
         setControlsActive(true);

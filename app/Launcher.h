@@ -111,6 +111,7 @@ private:
     void startMajong(QPushButton* button, int state);
     void onMoveWindow(const QPoint& offset);
     void onDownloadFinished(const std::string& name);
+    void onGameMenu(int game, int action);
 
     Form ui;
     QProcess* process = nullptr;
@@ -133,6 +134,7 @@ private:
     QString loginId;
     QString loginPassword;
     bool loggedIn = false;
+    bool repairing = false; // the download panel runs a repair, not an update
     // The version a game had before the update that just recorded a new one, kept until
     // the game has started: a game that cannot start gets it back, so the next press
     // offers the update again. game is games::None when nothing is pending.

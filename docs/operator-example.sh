@@ -9,6 +9,8 @@
 #      in CP949, and a dotless LICENSE,
 #   5. update the game without a window, with the server address read back from the new
 #      res.dat, and check what landed on disk,
+#   5b. damage the game and repair it with "launcher --verify Majong": only the damaged
+#      files come again, the player's own file stays; without the server it fails,
 #   6. write and read back an app.dat that records the version.
 #
 #   docs/operator-example.sh [build dir]      (default: build/ beside docs/)
@@ -143,6 +145,29 @@ cmp -s game/data/tiles.dat "$game/data/tiles.dat" || fail "data/tiles.dat differ
 grep -q '^MLSD /BoardGame/Majong$' ftp.log || fail "the game folder was not listed with MLSD"
 ! grep -qE '^(CWD /BoardGame/Majong/LICENSE|SIZE|MDTM)' ftp.log || fail "a file was asked about"
 grep -q '^RETR /BoardGame/Majong/읽어보기.txt$' ftp.log || fail "the read-me was not fetched"
+
+step "5b. verify and repair Majong from the command line"
+cp "$launcher" run/Launcher/bin/release/
+verify() { XDG_STATE_HOME="$work/state" run/Launcher/bin/release/launcher --verify Majong; }
+rm "$game/읽어보기.txt"
+printf 'X' | dd of="$game/data/tiles.dat" bs=1 seek=100 conv=notrunc 2> /dev/null
+echo "the player's" > "$game/data/save.dat"
+: > ftp.log
+verify > verify.out || fail "the repair failed: $(cat verify.out)"
+grep -q 'Majong: 5 files checked; 2 were damaged or missing and have been repaired.$' verify.out ||
+  fail "the repair said: $(cat verify.out)"
+cmp -s game/data/tiles.dat "$game/data/tiles.dat" || fail "data/tiles.dat was not repaired"
+[ "$(cat "$game/읽어보기.txt")" = "Read me first." ] || fail "the read-me was not fetched again"
+[ "$(cat "$game/data/save.dat")" = "the player's" ] || fail "the player's file was touched"
+[ "$(grep -c '^RETR' ftp.log)" = 2 ] || fail "the repair fetched: $(grep '^RETR' ftp.log)"
+: > ftp.log
+verify | grep -q 'Majong: 5 files checked; all are whole.$' || fail "a second check found damage"
+! grep -q '^RETR\|^MLSD' ftp.log || fail "a check of a whole game asked the server"
+kill "$server_pid" && wait "$server_pid" 2> /dev/null || true
+server_pid=""
+rm "$game/LICENSE"
+if verify > verify.out; then fail "a repair without its server claimed success"; fi
+grep -q 'could not be repaired' verify.out || fail "without a server: $(cat verify.out)"
 
 step "6. app.dat"
 cat > app.xml << 'EOF'

@@ -13,6 +13,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -124,6 +125,7 @@ private slots:
     void windowsMadeGames();
     void inertDuringQuestionAndUpdate();
     void cancelledUpdate();
+    void repairFromMenu();
     void inertUntilGameEnds();
     void chattyGameDoesNotBlock();
     void closedDuringUpdate();
@@ -704,6 +706,38 @@ void TestGameLaunch::cancelledUpdate() {
     QCOMPARE(launcher->gameView->currentGame, 4);
     QCOMPARE(utility::SaveData::getInstance()->getVersion("matgoVer"), QString("1.0.0"));
     QCOMPARE(records(), QStringList());
+    QVERIFY(active());
+}
+
+// The game button's menu repairs the installed game in the download panel and reports;
+// it records no version and starts nothing.
+void TestGameLaunch::repairFromMenu() {
+    FtpServerFixture ftp;
+    QVERIFY(ftp.addFile("BoardGame/Matgo/Matgo.zip", readFile(kPackage)));
+    QVERIFY(ftp.addFile("BoardGame/Matgo/extra.dat", "extra"));
+    QVERIFY(ftp.start());
+    setFtpUrl(ftp.url());
+    serverVersion(1) = "2.0.0";
+    press(1);
+    QTRY_COMPARE_WITH_TIMEOUT(records().size(), 1, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(gameEnded(), 30000);
+    QVERIFY(QFile::remove(gameDir(1) + "/extra.dat"));
+    shown.clear();
+    ftp.clearCommands();
+
+    auto* button = launcher->gameView->findChild<ZVButton*>(kGames[1].button);
+    emit button->customContextMenuRequested(QPoint(10, 10));
+    QMenu* menu = launcher->gameView->shownMenu();
+    QVERIFY(menu);
+    QCOMPARE(menu->actions().size(), 2);
+    menu->actions().first()->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 1, 30000);
+    QCOMPARE(shown.first(), FtpDownloadView::repairText(2, 1, 1));
+    QCOMPARE(ftp.paths("RETR"), QStringList{"/BoardGame/Matgo/extra.dat"});
+    QCOMPARE(readFile(gameDir(1) + "/extra.dat"), QByteArray("extra"));
+    QCOMPARE(records().size(), 1);
+    QCOMPARE(launcher->gameView->currentGame, 4);
+    QVERIFY(!launcher->downloadView->isVisible());
     QVERIFY(active());
 }
 

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include <QLabel>
+#include <QMenu>
 #include <QPalette>
 #include <QPixmap>
 #include <QString>
@@ -34,6 +35,13 @@ constexpr GameButton kGames[4] = {
     {"hongsipButton", "main/hongs.png", "main/hongs_push.png", "main/hongs_roll.png", 681, 39},
     {"majongButton", "main/majong.png", "main/majong_push.png", "main/majong_roll.png", 43, 225},
 };
+
+// The game menu in the colours of the download panel: dark wood, gold edge, light text.
+const char* const menuStyle =
+    "QMenu { color: #fff8e6; background: #3b2610; border: 1px solid #8a6a2a;"
+    " border-radius: 4px; padding: 4px; font-size: 13px; }"
+    "QMenu::item { padding: 6px 18px; border-radius: 3px; }"
+    "QMenu::item:selected { background: #74512a; }";
 } // namespace
 
 GameView::GameView(QWidget* parent) : QWidget(parent) {
@@ -59,6 +67,10 @@ GameView::GameView(QWidget* parent) : QWidget(parent) {
             handlers[game]);
         button->resize(298, 162);
         button->move(kGames[game].x, kGames[game].y);
+        button->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(
+            button, &QWidget::customContextMenuRequested, this,
+            [this, game, button](const QPoint& at) { showMenu(game, button->mapToGlobal(at)); });
         *buttons[game] = button;
     }
 
@@ -101,6 +113,31 @@ void GameView::setConnCount(int game, const QString& count) {
         return;
     }
     countLabels[game]->setText(count + utility::XmlMsgParser::getInstance()->message(12));
+}
+
+void GameView::showMenu(int game, const QPoint& at) {
+    if (!active) {
+        return;
+    }
+    delete menu;
+    menu = new QMenu(this);
+    menu->setObjectName("gameMenu");
+    menu->setStyleSheet(menuStyle);
+    const auto text = [](int id, const char* builtIn) {
+        const QString worded = utility::XmlMsgParser::getInstance()->message(id);
+        return worded.isEmpty() ? QString(builtIn) : worded;
+    };
+    const std::pair<int, QString> items[] = {{VerifyAndRepair, text(212, "Verify and repair")},
+                                             {OpenGameFolder, text(213, "Open game folder")}};
+    for (const auto& item : items) {
+        const int action = item.first;
+        menu->addAction(item.second, this, [this, game, action] {
+            if (active && menuCallback) {
+                menuCallback(game, action);
+            }
+        });
+    }
+    menu->popup(at);
 }
 
 void GameView::forward(int game, QPushButton* button, int state) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QWidget>
 
 #include "utility/GameTable.h"
@@ -7,6 +9,8 @@
 #include "widgets/CallbackTable.h"
 
 class QLabel;
+class QMenu;
+class QPoint;
 class QPushButton;
 class QString;
 class ZVButton;
@@ -22,6 +26,13 @@ public:
     ~GameView() override;
 
     void setCallback(int game, ButtonCallback cb);
+
+    // What each game button's context menu (right-click or the menu key) offers.
+    enum MenuAction { VerifyAndRepair = 1, OpenGameFolder = 2 };
+    using MenuCallback = std::function<void(int game, int action)>;
+    void setMenuCallback(MenuCallback cb) { menuCallback = std::move(cb); }
+    // The menu shown last (kept until the next one), null before any: for tests.
+    QMenu* shownMenu() const { return menu; }
     // While inactive the buttons show no hover or pressed picture and nothing is
     // forwarded.
     void setActive(bool on);
@@ -34,6 +45,7 @@ public:
 
 private:
     void forward(int game, QPushButton* button, int state);
+    void showMenu(int game, const QPoint& at);
     void onPoker(QPushButton* button, int state);
     void onMatgo(QPushButton* button, int state);
     void onHongsip(QPushButton* button, int state);
@@ -47,4 +59,6 @@ private:
     ZVButton* majongButton = nullptr;
     QLabel* countLabels[4] = {};
     CallbackTable callbacks;
+    MenuCallback menuCallback;
+    QMenu* menu = nullptr;
 };
