@@ -8,7 +8,8 @@
 #
 # Environment: SIZE_MB (package size, default 200), ROUNDS (default 3; best time counts).
 # Exits non-zero when an update fails or a limit is missed: at most 1.05x the time of
-# curl + miniunzip, and a peak resident memory of at most 0.2x the package.
+# curl + miniunzip, a peak resident memory of at most 0.2x the package, and a check of the
+# installed game (verify) in at most 1.2x the time of `unzip -t` on the package.
 #
 # Then resume: a second server drops the package's download at about three quarters
 # (150 MB of 200); the update fails, and the next one must fetch at most 55 MB and unpack
@@ -80,7 +81,7 @@ for round in $(seq 1 "$rounds"); do
   kb=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
 
   # Same files as the reference unpacked, package gone, script still executable.
-  diff -r "$work/ref/out" "$work/run/Poker" > /dev/null || { echo "unpacked trees differ" >&2; exit 1; }
+  diff -r -x .installed "$work/ref/out" "$work/run/Poker" > /dev/null || { echo "unpacked trees differ" >&2; exit 1; }
   [ ! -e "$work/run/Poker/Poker.zip" ] || { echo "package not deleted" >&2; exit 1; }
   [ -x "$work/run/Poker/bin/Poker.sh" ] || { echo "execute bit lost" >&2; exit 1; }
 
@@ -88,6 +89,26 @@ for round in $(seq 1 "$rounds"); do
   if [ -z "$best_ref" ] || lt "$ref" "$best_ref"; then best_ref=$ref; fi
   if [ -z "$best_ours" ] || lt "$ours" "$best_ours"; then best_ours=$ours; fi
   if [ "$kb" -gt "$peak_kb" ]; then peak_kb=$kb; fi
+done
+
+# Verify the installed game (every unpacked file read and its CRC-32 checked), next to
+# `unzip -t` of the package (every entry inflated and its CRC-32 checked).
+best_verify=""
+best_test=""
+for round in $(seq 1 "$rounds"); do
+  start=$(now)
+  unzip -tq "$work/ref/Poker.zip" > /dev/null
+  end=$(now)
+  test_time=$(calc "$end - $start")
+  start=$(now)
+  "$bench" "$url" "$work/run/Launcher/bin/release" Poker repair > "$work/verify.out" 2> /dev/null || {
+    echo "the verification failed:" >&2; cat "$work/verify.out" >&2; exit 1; }
+  end=$(now)
+  verify_time=$(calc "$end - $start")
+  grep -q '^damaged 0$' "$work/verify.out" || { echo "a whole game found damaged" >&2; exit 1; }
+  printf 'round %d: unzip -t %.2f s, verify %.2f s\n' "$round" "$test_time" "$verify_time"
+  if [ -z "$best_test" ] || lt "$test_time" "$best_test"; then best_test=$test_time; fi
+  if [ -z "$best_verify" ] || lt "$verify_time" "$best_verify"; then best_verify=$verify_time; fi
 done
 
 # Resume after a broken link.
@@ -104,7 +125,7 @@ first_sent=$(awk '$1 == "SENT" && $2 == "RETR" {s += $3} END {print s + 0}' "$wo
 all_sent=$(awk '$1 == "SENT" && $2 == "RETR" {s += $3} END {print s + 0}' "$work/cut.log")
 second_sent=$((all_sent - first_sent))
 identical=yes
-diff -r "$work/ref/out" "$work/run/Poker" > /dev/null || identical=no
+diff -r -x .installed "$work/ref/out" "$work/run/Poker" > /dev/null || identical=no
 printf 'resume             cut at %d bytes; the second attempt fetched %d bytes (%s MB, limit 55); tree identical: %s\n' \
   "$first_sent" "$second_sent" "$(calc "$second_sent / 1000000")" "$identical"
 
@@ -112,16 +133,22 @@ time_limit=1.05
 memory_limit=0.2
 ratio=$(calc "$best_ours / $best_ref")
 memory_ratio=$(calc "$peak_kb * 1024 / $package_bytes")
+verify_limit=1.2
+verify_ratio=$(calc "$best_verify / $best_test")
 printf 'package            %d bytes (%s MiB)\n' "$package_bytes" "$(calc "$package_bytes / 1048576")"
 printf 'curl + miniunzip   %.2f s (best of %d)\n' "$best_ref" "$rounds"
 printf 'launcher update    %.2f s (best of %d)\n' "$best_ours" "$rounds"
 printf 'time ratio         %s (limit %s)\n' "$ratio" "$time_limit"
 printf 'peak memory        %d KiB = %s x package (limit %s)\n' "$peak_kb" "$memory_ratio" "$memory_limit"
+printf 'unzip -t           %.2f s (best of %d)\n' "$best_test" "$rounds"
+printf 'launcher verify    %.2f s (best of %d)\n' "$best_verify" "$rounds"
+printf 'verify ratio       %s (limit %s)\n' "$verify_ratio" "$verify_limit"
 
 status=0
 [ "$second_sent" -le 55000000 ] || { echo "FAIL: the resumed update fetched more than 55 MB"; status=1; }
 [ "$identical" = yes ] || { echo "FAIL: the resumed tree differs from a clean update"; status=1; }
 lt "$time_limit" "$ratio" && { echo "FAIL: update slower than ${time_limit}x"; status=1; }
 lt "$memory_limit" "$memory_ratio" && { echo "FAIL: peak memory above ${memory_limit}x"; status=1; }
-[ $status = 0 ] && echo "within both limits"
+lt "$verify_limit" "$verify_ratio" && { echo "FAIL: verify slower than ${verify_limit}x"; status=1; }
+[ $status = 0 ] && echo "within every limit"
 exit $status
