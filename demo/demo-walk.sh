@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The road of a player on an X display without a window manager, driven with xdotool:
 # first look, log in as the demo player, press Matgo, accept the update, watch the
-# stand-in game start. Writes PREFIX.png, PREFIX-logged-in.png, PREFIX-question.png and
-# PREFIX-game.png. Called by run-demo.sh --headless with the services running.
+# stand-in game start, close it, check Matgo from its menu. Writes PREFIX.png,
+# PREFIX-logged-in.png, PREFIX-question.png, PREFIX-game.png, PREFIX-menu.png and
+# PREFIX-repair.png. Called by run-demo.sh --headless with the services running.
 #   demo/demo-walk.sh WORKDIR LAUNCHER PREFIX
 set -u
 workdir=$1
@@ -57,6 +58,20 @@ for _ in $(seq 1 50); do
 done
 sleep 1
 shoot "$prefix-game.png"
+
+# The game closed, Matgo's menu, and its check: the result box.
+xdotool mousemove 240 211 mousedown 1 sleep 0.2 mouseup 1 # "Leave the table"
+sleep 1.5
+xdotool mousemove 511 199 click 3
+sleep 0.5
+shoot "$prefix-menu.png"
+xdotool mousemove 541 214 click 1
+for _ in $(seq 1 50); do
+  small_window >/dev/null && break
+  sleep 0.2
+done
+sleep 0.5
+shoot "$prefix-repair.png"
 kill $launcher_pid
 wait $launcher_pid 2>/dev/null
 exit 0

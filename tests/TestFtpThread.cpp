@@ -825,8 +825,11 @@ void TestFtpThread::repair_data() {
         << "data/b.bin" << QStringList({"data/b.bin"}) << 4 << 1;
     QTest::newRow("one byte of an unpacked file")
         << "a.txt" << QStringList({"Poker.zip"}) << 4 << 1;
-    QTest::newRow("no record: sizes checked") << "record" << QStringList({"Extra.txt"}) << 2 << 1;
-    QTest::newRow("a record naming ..") << "garbage" << QStringList({"Extra.txt"}) << 2 << 1;
+    // Without a record, a loose file deleted and an unpacked file changed: the package comes
+    // again and its files are compared with the installed ones.
+    const QStringList both({"Extra.txt", "Poker.zip"});
+    QTest::newRow("no record: sizes and package checked") << "record" << both << 4 << 2;
+    QTest::newRow("a record naming ..") << "garbage" << both << 4 << 2;
 }
 
 // A repair checks what the last update installed and fetches again only what is damaged;
@@ -859,6 +862,7 @@ void TestFtpThread::repair() {
                                                            : QByteArray()));
         QVERIFY(damage == "garbage" || QFile::remove(game(InstallRecord::fileName)));
         QVERIFY(QFile::remove(game("Extra.txt")));
+        QVERIFY(testsupport::writeFile(game("a.txt"), "unpacked A"));
     } else if (damage == "a.txt") {
         QVERIFY(testsupport::writeFile(game("a.txt"), "unpacked A"));
     } else if (damage == "data/b.bin") {

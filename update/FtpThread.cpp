@@ -200,6 +200,7 @@ void FtpThread::run() {
     filesDamaged = 0;
     filesRepaired = 0;
     unpackedNow.clear();
+    keptNow.clear();
     if (repair) {
         phase = Verifying;
         verifyInstalled();
@@ -297,9 +298,9 @@ void FtpThread::run() {
     }
 
     phase = Installing;
-    // A repair unpacks only when an unpacked file is damaged; a package the player left in
-    // the folder is not its business.
-    if ((!repair || !damagedEntries.isEmpty()) && !install()) {
+    // A repair unpacks only when an unpacked file is damaged or cannot be checked; a package
+    // the player left in the folder is not its business.
+    if ((!repair || !hasRecord || !damagedEntries.isEmpty()) && !install()) {
         phase = Failed;
         return;
     }
@@ -316,8 +317,14 @@ void FtpThread::run() {
         done = record;
     }
     writeRecord(root.get(), QString(), done);
-    for (const InstallRecord::Item& item : unpackedNow) {
-        done.put(item);
+    for (const QVector<InstallRecord::Item>* list : {&unpackedNow, &keptNow}) {
+        for (const InstallRecord::Item& item : *list) {
+            if (repair && hasRecord) {
+                done.put(item); // a few put right among many
+            } else {
+                done.items.append(item);
+            }
+        }
     }
     if (repair) {
         filesRepaired += unpackedNow.size();
@@ -839,11 +846,18 @@ void FtpThread::onProgress(double dltotal, double dlnow, double, double) {
 
 bool FtpThread::install() {
     PackageInstaller installer(gameName, total, current);
-    if (repair) {
+    if (repair && hasRecord) {
         installer.unpackOnly(damagedEntries);
+    } else if (repair) {
+        installer.unpackOnlyChanged();
     }
     if (installer.run()) {
         unpackedNow = installer.unpackedFiles();
+        keptNow = installer.keptFiles();
+        if (repair && !hasRecord) {
+            filesChecked += unpackedNow.size() + keptNow.size();
+            filesDamaged += unpackedNow.size();
+        }
         return true;
     }
     // The package goes back to the staging area with its stamp, so the next update installs
@@ -886,37 +900,16 @@ void FtpThread::verifyInstalled() {
 }
 
 bool FtpThread::intact(const InstallRecord::Item& item) {
-    QFile file(gameFolder() + '/' + item.path);
-    const QFileInfo info(file.fileName());
-    if (!info.isFile() || info.size() != item.size) {
-        return false;
-    }
+    const QString path = gameFolder() + '/' + item.path;
     if (!item.unpacked) {
-        return true; // a loose file's content has no sum to check it by
+        // A loose file's content has no sum to check it by.
+        const QFileInfo info(path);
+        return info.isFile() && info.size() == item.size;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    // Read through one bounded buffer, however large the file.
-    if (buffer.size() != FtpConnection::pieceSize) {
-        buffer.resize(FtpConnection::pieceSize);
-    }
-    uLong crc = crc32(0L, Z_NULL, 0);
-    for (;;) {
-        if (stopped()) {
-            return false;
-        }
-        const qint64 read = file.read(buffer.data(), qint64(buffer.size()));
-        if (read < 0) {
-            return false;
-        }
-        if (read == 0) {
-            break;
-        }
-        crc = crc32(crc, reinterpret_cast<const Bytef*>(buffer.data()), uInt(read));
+    return InstallRecord::fileMatches(path, item.size, item.crc, checkBuffer, [this](qint64 read) {
         bytesDone += read;
-    }
-    return static_cast<quint32>(crc) == item.crc;
+        return !stopped();
+    });
 }
 
 void FtpThread::chooseRepairs(FtpNode* node, const QString& localPath) {
@@ -932,7 +925,9 @@ void FtpThread::chooseRepairs(FtpNode* node, const QString& localPath) {
         if (hasRecord) {
             child->wanted = damagedFiles.contains(path) || (package && !damagedEntries.isEmpty());
         } else if (package) {
-            child->wanted = false; // unpacked and gone: its files have no record to be checked by
+            // Its files have no record to be checked by: the package comes again, and each of
+            // its files is compared with what is installed.
+            child->wanted = true;
         } else {
             const QFileInfo local(gameFolder() + '/' + path);
             child->wanted = child->size != 0 &&

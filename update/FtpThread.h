@@ -146,4 +146,6 @@ private:
     QSet<QString> damagedFiles;   // a repair's loose files to fetch again, by local path
     QSet<QString> damagedEntries; // ... and unpacked files to unpack again
     QVector<InstallRecord::Item> unpackedNow; // what this run's package unpacked
+    QVector<InstallRecord::Item> keptNow;     // ... and found already in place, unchanged
+    std::vector<char> checkBuffer;            // a repair reads files through it
 };

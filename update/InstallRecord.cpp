@@ -1,10 +1,13 @@
 #include "update/InstallRecord.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+
+#include <zlib.h>
 
 const char* const InstallRecord::fileName = ".installed";
 
@@ -85,4 +88,32 @@ void InstallRecord::put(const Item& item) {
     } else {
         items.append(item);
     }
+}
+
+bool InstallRecord::fileMatches(const QString& path, qint64 size, quint32 crc,
+                                std::vector<char>& buffer,
+                                const std::function<bool(qint64)>& onRead) {
+    QFile file(path);
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() != size || !file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    if (buffer.empty()) {
+        buffer.resize(1 << 20);
+    }
+    uLong sum = crc32(0L, Z_NULL, 0);
+    for (;;) {
+        const qint64 read = file.read(buffer.data(), qint64(buffer.size()));
+        if (read < 0) {
+            return false;
+        }
+        if (read == 0) {
+            break;
+        }
+        sum = crc32(sum, reinterpret_cast<const Bytef*>(buffer.data()), uInt(read));
+        if (onRead && !onRead(read)) {
+            return false;
+        }
+    }
+    return static_cast<quint32>(sum) == crc;
 }

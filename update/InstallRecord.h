@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+#include <vector>
+
 #include <QString>
 #include <QVector>
 
@@ -30,6 +33,12 @@ public:
     Item* find(const QString& path);
     // Adds the item, or replaces the one of its path.
     void put(const Item& item);
+
+    // Whether the file at `path` has this size and CRC-32, read through `buffer` (1 MiB
+    // when empty). `onRead` hears of each piece's bytes and may stop the check (false).
+    static bool fileMatches(const QString& path, qint64 size, quint32 crc,
+                            std::vector<char>& buffer,
+                            const std::function<bool(qint64)>& onRead = nullptr);
 
     QVector<Item> items;
 };

@@ -279,17 +279,23 @@ bool PackageInstaller::run() {
                 return false;
             }
         } else if (!onlySome || only.contains(local)) {
-            qDebug() << "file:" << local;
-            if (!extractFile(zip, local, info.uncompressed_size, info.version, info.external_fa)) {
-                unzClose(zip);
-                return false;
-            }
             InstallRecord::Item item;
             item.path = local;
             item.size = static_cast<qint64>(info.uncompressed_size);
             item.crc = static_cast<quint32>(info.crc);
             item.unpacked = true;
-            unpacked.append(item);
+            if (onlyChanged &&
+                InstallRecord::fileMatches(gameFolder + local, item.size, item.crc, copyBuffer)) {
+                kept.append(item);
+            } else {
+                qDebug() << "file:" << local;
+                if (!extractFile(zip, local, info.uncompressed_size, info.version,
+                                 info.external_fa)) {
+                    unzClose(zip);
+                    return false;
+                }
+                unpacked.append(item);
+            }
         }
         ++i;
         if (i < entries && unzGoToNextFile(zip) != UNZ_OK) {

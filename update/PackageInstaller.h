@@ -27,8 +27,13 @@ public:
     bool packageDamaged() const { return damaged; }
     // Unpacks only the entries of these paths (a repair); the others are left alone.
     void unpackOnly(const QSet<QString>& paths);
-    // The files unpacked by run(), each with its size and CRC-32.
+    // Unpacks only the entries whose file is not in place with their size and CRC-32 (a
+    // repair without a record of what was unpacked).
+    void unpackOnlyChanged() { onlyChanged = true; }
+    // The files unpacked by run(), and those found in place unchanged, each with its size
+    // and CRC-32.
     const QVector<InstallRecord::Item>& unpackedFiles() const { return unpacked; }
+    const QVector<InstallRecord::Item>& keptFiles() const { return kept; }
 
     // Whether an entry name stays inside the game folder: not absolute, no drive letter,
     // no ".." component (either slash counts as a separator).
@@ -53,7 +58,9 @@ private:
     bool damaged = false;
     bool onlySome = false;
     QSet<QString> only;
+    bool onlyChanged = false;
     QVector<InstallRecord::Item> unpacked;
+    QVector<InstallRecord::Item> kept;
     bool extractFile(void* zip, const QString& name, unsigned long long declaredSize,
                      unsigned long versionMadeBy, unsigned long externalAttributes);
 
