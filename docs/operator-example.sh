@@ -154,14 +154,14 @@ printf 'X' | dd of="$game/data/tiles.dat" bs=1 seek=100 conv=notrunc 2> /dev/nul
 echo "the player's" > "$game/data/save.dat"
 : > ftp.log
 verify > verify.out || fail "the repair failed: $(cat verify.out)"
-grep -q 'Majong: 5 files checked; 2 were damaged or missing and have been repaired.$' verify.out ||
+grep -q 'Majong: Files checked: 5. Damaged or missing: 2, all repaired.$' verify.out ||
   fail "the repair said: $(cat verify.out)"
 cmp -s game/data/tiles.dat "$game/data/tiles.dat" || fail "data/tiles.dat was not repaired"
 [ "$(cat "$game/읽어보기.txt")" = "Read me first." ] || fail "the read-me was not fetched again"
 [ "$(cat "$game/data/save.dat")" = "the player's" ] || fail "the player's file was touched"
 [ "$(grep -c '^RETR' ftp.log)" = 2 ] || fail "the repair fetched: $(grep '^RETR' ftp.log)"
 : > ftp.log
-verify | grep -q 'Majong: 5 files checked; all are whole.$' || fail "a second check found damage"
+verify | grep -q 'Majong: Files checked: 5. All are whole.$' || fail "a second check found damage"
 ! grep -q '^RETR\|^MLSD' ftp.log || fail "a check of a whole game asked the server"
 kill "$server_pid" && wait "$server_pid" 2> /dev/null || true
 server_pid=""

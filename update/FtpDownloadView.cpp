@@ -153,17 +153,16 @@ QString FtpDownloadView::repairText(int checked, int damaged, int repaired) {
     const QString c = QString::number(checked);
     const QString d = QString::number(damaged);
     if (damaged == 0) {
-        return worded(214, {c}, QString("%1 files checked; all are whole.").arg(c));
+        return worded(214, {c}, QString("Files checked: %1. All are whole.").arg(c));
     }
     if (repaired >= damaged) {
-        return worded(215, {c, d},
-                      QString("%1 files checked; %2 were damaged or missing and have been "
-                              "repaired.")
-                          .arg(c, d));
+        return worded(
+            215, {c, d},
+            QString("Files checked: %1. Damaged or missing: %2, all repaired.").arg(c, d));
     }
     const QString left = QString::number(damaged - repaired);
     return worded(216, {c, d, left},
-                  QString("%1 files checked; %2 were damaged or missing and %3 could not be "
+                  QString("Files checked: %1. Damaged or missing: %2, of which %3 could not be "
                           "repaired. Please try again; if it keeps failing, send the launcher's "
                           "log to support.")
                       .arg(c, d, left));
