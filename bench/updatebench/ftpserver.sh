@@ -2,6 +2,7 @@
 # and a work folder, both gone when the script exits.
 #   start_ftp_server NAME [FIXTURE OPTIONS...]   serves $work/srv, logs to $work/NAME.log,
 #                                                sets $ftp_url to its address
+#   now, calc EXPR, lt A B                       time stamps and figures for the results
 work=$(mktemp -d)
 server_pids=()
 cleanup() {
@@ -24,3 +25,7 @@ start_ftp_server() {
   [ -n "$port" ] || { echo "the FTP server did not start" >&2; cat "$work/$name.err" >&2; exit 1; }
   ftp_url="ftp://u:p@127.0.0.1:$port"
 }
+
+now() { date +%s.%N; }
+calc() { awk "BEGIN { printf \"%.3f\", $1 }"; }
+lt() { awk "BEGIN { exit !($1 < $2) }"; }

@@ -42,9 +42,6 @@ PY
 start_ftp_server ftp
 url=$ftp_url
 
-now() { date +%s.%N; }
-calc() { awk "BEGIN { printf \"%.3f\", $1 }"; }
-lt() { awk "BEGIN { exit !($1 < $2) }"; }
 best_ref=""
 best_ours=""
 for round in $(seq 1 "$rounds"); do

@@ -53,9 +53,6 @@ echo "package: $package_bytes bytes"
 start_ftp_server ftp
 url=$ftp_url
 
-now() { date +%s.%N; }
-calc() { awk "BEGIN { printf \"%.3f\", $1 }"; }
-lt() { awk "BEGIN { exit !($1 < $2) }"; }
 best_ref=""
 best_ours=""
 peak_kb=0
