@@ -163,6 +163,10 @@ cmp -s game/data/tiles.dat "$game/data/tiles.dat" || fail "data/tiles.dat was no
 : > ftp.log
 verify | grep -q 'Majong: Files checked: 5. All are whole.$' || fail "a second check found damage"
 ! grep -q '^RETR\|^MLSD' ftp.log || fail "a check of a whole game asked the server"
+# A game that is not installed is not installed by a repair.
+XDG_STATE_HOME="$work/state" run/Launcher/bin/release/launcher --verify poker |
+  grep -q 'Poker: Files checked: 0. All are whole.$' || fail "a repair of a missing game"
+! grep -q '^RETR\|^MLSD' ftp.log || fail "a repair of a missing game asked the server"
 kill "$server_pid" && wait "$server_pid" 2> /dev/null || true
 server_pid=""
 rm "$game/LICENSE"

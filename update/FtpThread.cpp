@@ -208,8 +208,11 @@ void FtpThread::run() {
             phase = Failed;
             return;
         }
-        if (hasRecord && filesDamaged == 0) {
-            phase = Installing; // all whole: nothing to fetch
+        // All whole, or nothing installed: nothing to fetch (a repair installs no game).
+        if ((hasRecord && filesDamaged == 0) ||
+            (!hasRecord && QDir(gameFolder()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot |
+                                                      QDir::Hidden | QDir::System))) {
+            phase = Installing;
             return;
         }
         phase = Listing;
