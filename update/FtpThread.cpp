@@ -210,8 +210,9 @@ void FtpThread::run() {
         }
         // All whole, or nothing installed: nothing to fetch (a repair installs no game).
         if ((hasRecord && filesDamaged == 0) ||
-            (!hasRecord && QDir(gameFolder()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot |
-                                                      QDir::Hidden | QDir::System))) {
+            (!hasRecord &&
+             QDir(gameFolder())
+                 .isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))) {
             phase = Installing;
             return;
         }
