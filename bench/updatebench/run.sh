@@ -7,7 +7,7 @@
 #   bench/updatebench/run.sh [build dir]      (default: ./build-update beside the repo)
 #
 # Environment: SIZE_MB (package size, default 200), ROUNDS (default 3; best time counts).
-# Exits non-zero when an update fails or a limit is missed: at most 1.05x the time of
+# Exits non-zero when an update fails or a limit is missed: at most 1.0x the time of
 # curl + miniunzip, a peak resident memory of at most 0.2x the package, and a check of the
 # installed game (verify) in at most 1.2x the time of `unzip -t` on the package.
 #
@@ -126,7 +126,7 @@ diff -r -x .installed "$work/ref/out" "$work/run/Poker" > /dev/null || identical
 printf 'resume             cut at %d bytes; the second attempt fetched %d bytes (%s MB, limit 55); tree identical: %s\n' \
   "$first_sent" "$second_sent" "$(calc "$second_sent / 1000000")" "$identical"
 
-time_limit=1.05
+time_limit=1.0
 memory_limit=0.2
 ratio=$(calc "$best_ours / $best_ref")
 memory_ratio=$(calc "$peak_kb * 1024 / $package_bytes")
