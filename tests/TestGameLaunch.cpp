@@ -727,7 +727,9 @@ void TestGameLaunch::repairFromMenu() {
     ftp.clearCommands();
 
     auto* button = launcher->gameView->findChild<ZVButton*>(kGames[1].button);
-    emit button->customContextMenuRequested(QPoint(10, 10));
+    // The menu key's event, as a right-click's would be.
+    QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(10, 10));
+    QApplication::sendEvent(button, &menuKey);
     QMenu* menu = launcher->gameView->shownMenu();
     QVERIFY(menu);
     QCOMPARE(menu->actions().size(), 2);
