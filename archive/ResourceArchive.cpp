@@ -1,7 +1,10 @@
 #include "archive/ResourceArchive.h"
 
+#include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -16,6 +19,70 @@
 #include "archive/RunTree.h"
 #include "archive/Seed.h"
 #include "platform/Console.h"
+
+namespace {
+// What tells one archive file from another, or from itself rewritten.
+struct FileStamp {
+    std::filesystem::path file;
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type time;
+
+    bool operator==(const FileStamp& other) const {
+        return file == other.file && size == other.size && time == other.time;
+    }
+};
+
+bool stampOf(const std::string& path, FileStamp& stamp) {
+    std::error_code error;
+    stamp.file = std::filesystem::absolute(path, error);
+    if (!error) {
+        stamp.size = std::filesystem::file_size(stamp.file, error);
+    }
+    if (!error) {
+        stamp.time = std::filesystem::last_write_time(stamp.file, error);
+    }
+    return !error;
+}
+
+// The copy the default readers decrypted last, held only by the readers open over it.
+struct SharedCopy {
+    std::mutex mutex;
+    FileStamp stamp;
+    std::weak_ptr<unsigned char> image;
+    unsigned size = 0;
+};
+
+SharedCopy& sharedCopy() {
+    // Never destroyed: a reader may still be opening on its thread while the program ends.
+    static auto* copy = new SharedCopy;
+    return *copy;
+}
+
+// The file read whole and decrypted in place (whole blocks; the tail stays as read),
+// reporting each block when asked to; null and n 0 when it cannot be read or is empty.
+std::shared_ptr<unsigned char> readDecrypted(const std::string& path, const unsigned char key[16],
+                                             const ProgressCallback& progress, unsigned& n) {
+    SeedRoundKeys roundKeys;
+    seedExpandKey(key, roundKeys);
+    auto* buffer = static_cast<unsigned char*>(readWholeFile(path, "rb", n));
+    if (buffer == nullptr) {
+        return nullptr;
+    }
+    if (progress) {
+        for (unsigned offset = 0; offset + 16 <= n; offset += 16) {
+            seedDecryptBlock(buffer + offset, roundKeys);
+            progress(static_cast<int>(n), static_cast<int>(offset));
+        }
+    } else {
+        seedDecryptBuffer(buffer, n, key);
+    }
+    if (n == 0) {
+        std::free(buffer);
+        return nullptr;
+    }
+    return std::shared_ptr<unsigned char>(buffer, std::free);
+}
+} // namespace
 
 ResourceArchive* ResourceArchive::create(const std::string& path, const unsigned char key[16],
                                          const ProgressCallback& progress) {
@@ -36,7 +103,7 @@ ResourceArchive* ResourceArchive::openDefault() {
         if (before.valid()) {
             before.wait();
         }
-        reader->open(runtree::archivePath, kResourceKey, ProgressCallback());
+        reader->openShared(runtree::archivePath);
     };
     std::promise<void> opened;
     std::shared_future<void> opening = opened.get_future().share();
@@ -66,30 +133,47 @@ bool ResourceArchive::open(const std::string& archivePath, const unsigned char k
     if (archivePath.empty()) {
         return false;
     }
-    SeedRoundKeys roundKeys;
-    seedExpandKey(key, roundKeys);
     unsigned n = 0;
-    auto* buffer = static_cast<unsigned char*>(readWholeFile(archivePath, "rb", n));
-    if (buffer == nullptr) {
-        return false;
-    }
-    if (progress) {
-        for (unsigned offset = 0; offset + 16 <= n; offset += 16) {
-            seedDecryptBlock(buffer + offset, roundKeys);
-            progress(static_cast<int>(n), static_cast<int>(offset));
+    std::shared_ptr<unsigned char> decrypted = readDecrypted(archivePath, key, progress, n);
+    return decrypted && openImage(archivePath, std::move(decrypted), n, progress);
+}
+
+bool ResourceArchive::openShared(const std::string& archivePath) {
+    SharedCopy& shared = sharedCopy();
+    FileStamp stamp;
+    const bool stamped = stampOf(archivePath, stamp);
+    std::shared_ptr<unsigned char> decrypted;
+    unsigned n = 0;
+    if (stamped) {
+        const std::lock_guard<std::mutex> lock(shared.mutex);
+        if (shared.stamp == stamp) {
+            decrypted = shared.image.lock();
+            n = shared.size;
         }
-    } else {
-        seedDecryptBuffer(buffer, n, key);
     }
-    if (n == 0) {
-        std::free(buffer);
-        return false;
+    if (!decrypted) {
+        decrypted = readDecrypted(archivePath, kResourceKey, ProgressCallback(), n);
+        if (!decrypted) {
+            return false;
+        }
+        if (stamped) {
+            const std::lock_guard<std::mutex> lock(shared.mutex);
+            shared.stamp = stamp;
+            shared.image = decrypted;
+            shared.size = n;
+        }
     }
-    zipHandle = openZipFromMemory(buffer, n);
+    return openImage(archivePath, std::move(decrypted), n, ProgressCallback());
+}
+
+bool ResourceArchive::openImage(const std::string& archivePath,
+                                std::shared_ptr<unsigned char> decrypted, unsigned n,
+                                const ProgressCallback& progress) {
+    zipHandle = openZipFromMemory(decrypted.get(), n);
     if (zipHandle != nullptr) {
         consolePrintWithName(kArchiveOpenedFormat, "buffer");
         path = archivePath;
-        image = buffer;
+        image = std::move(decrypted);
         if (progress) {
             progress(1, 1);
         }
@@ -97,7 +181,6 @@ bool ResourceArchive::open(const std::string& archivePath, const unsigned char k
     }
     consolePrintWithName(kArchiveOpenFailedFormat, "buffer");
     path.clear();
-    std::free(buffer);
     return false;
 }
 
@@ -109,7 +192,6 @@ ResourceArchive::~ResourceArchive() {
         consolePrintWithName(kArchiveClosedFormat, path);
         path.clear();
     }
-    std::free(image);
 }
 
 unsigned char* ResourceArchive::extract(const std::string& name, int& size) {
