@@ -204,15 +204,21 @@ unsigned char* ResourceArchive::extract(const std::string& name, int& size) {
 }
 
 QPixmap loadPixmap(ResourceArchive* reader, const QString& name) {
-    QPixmap pixmap;
-    const std::unique_ptr<QByteArray> bytes{loadBytes(reader, name)};
-    QImage image;
-    if (bytes && image.loadFromData(*bytes)) {
-        // Handed over, the decoded image is converted to the screen's format in place
-        // rather than copied.
-        pixmap = QPixmap::fromImage(std::move(image));
+    if (reader == nullptr) {
+        return QPixmap();
     }
-    return pixmap;
+    int n = 0;
+    const std::unique_ptr<unsigned char[]> data(reader->extract(name.toStdString(), n));
+    QImage image;
+    if (data == nullptr || !image.loadFromData(data.get(), n)) {
+        return QPixmap();
+    }
+    // A palette picture stays one byte a pixel: drawing converts the colours as it goes, with
+    // the same result, where a pixmap converted to the screen's format would hold four.
+    // Others are converted in place, as they are handed over, rather than copied.
+    const Qt::ImageConversionFlags flags =
+        image.format() == QImage::Format_Indexed8 ? Qt::NoFormatConversion : Qt::AutoColor;
+    return QPixmap::fromImage(std::move(image), flags);
 }
 
 QByteArray* loadBytes(ResourceArchive* reader, const QString& name) {
