@@ -51,6 +51,7 @@ public slots:
 protected:
     // The worker of one update; the panel owns and deletes what this returns.
     virtual FtpThread* createThread(const std::string& gameName);
+    void showEvent(QShowEvent* event) override;
 
 private:
     FinishCallback finishedCallback;
@@ -66,7 +67,11 @@ private:
     QElapsedTimer clock;
     int shownPhase = 0; // the bar never goes back within one phase
     bool cancelled = false;
+    // The background picture and the style sheets are set when the panel is first shown:
+    // most runs never show it, and style sheets cost time and memory as they are set.
+    bool lookSet = false;
 
+    void setLook();
     void showFigures();
     void reportFinished(const std::string& name);
 
