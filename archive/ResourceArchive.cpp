@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -52,6 +53,19 @@ struct SharedCopy {
     unsigned size = 0;
 };
 
+// The default readers still to be opened, in the order they were asked for, and whether a
+// thread is opening them.
+struct OpeningQueue {
+    std::mutex mutex;
+    std::deque<std::pair<ResourceArchive*, std::promise<void>>> readers;
+    bool running = false;
+};
+
+OpeningQueue& openingQueue() {
+    static auto* queue = new OpeningQueue; // never destroyed, as sharedCopy()
+    return *queue;
+}
+
 SharedCopy& sharedCopy() {
     // Never destroyed: a reader may still be opening on its thread while the program ends.
     static auto* copy = new SharedCopy;
@@ -95,31 +109,39 @@ ResourceArchive* ResourceArchive::create(const std::string& path, const unsigned
 }
 
 ResourceArchive* ResourceArchive::openDefault() {
-    // Each opening waits for the one asked for before it: one core reads the readers in
-    // turn, the other keeps starting the program.
-    static std::shared_future<void> previous;
     auto* reader = new ResourceArchive;
-    auto openAfter = [reader](const std::shared_future<void>& before) {
-        if (before.valid()) {
-            before.wait();
-        }
-        reader->openShared(runtree::archivePath);
-    };
     std::promise<void> opened;
-    std::shared_future<void> opening = opened.get_future().share();
-    try {
-        // Nobody joins the thread (a reader that is never read never waits for it): it
-        // reports its work done, and ends.
-        std::thread([openAfter, before = previous, opened = std::move(opened)]() mutable {
-            openAfter(before);
-            opened.set_value();
-        }).detach();
-        reader->opening = opening;
-        previous = opening;
-    } catch (const std::system_error&) {
-        openAfter(previous); // no thread to be had: open it here and now
+    reader->opening = opened.get_future().share();
+    OpeningQueue& queue = openingQueue();
+    std::unique_lock<std::mutex> lock(queue.mutex);
+    queue.readers.emplace_back(reader, std::move(opened));
+    if (!queue.running) {
+        queue.running = true;
+        try {
+            // Nobody joins the thread (a reader that is never read never waits for it): it
+            // opens what is queued, and ends.
+            std::thread(&ResourceArchive::openQueued).detach();
+        } catch (const std::system_error&) {
+            lock.unlock();
+            openQueued(); // no thread to be had: open them here and now
+        }
     }
     return reader;
+}
+
+void ResourceArchive::openQueued() {
+    // One thread opens the readers in turn, the other core keeps starting the program.
+    OpeningQueue& queue = openingQueue();
+    std::unique_lock<std::mutex> lock(queue.mutex);
+    while (!queue.readers.empty()) {
+        auto next = std::move(queue.readers.front());
+        queue.readers.pop_front();
+        lock.unlock();
+        next.first->openShared(runtree::archivePath);
+        next.second.set_value();
+        lock.lock();
+    }
+    queue.running = false;
 }
 
 void ResourceArchive::waitUntilOpen() {

@@ -49,8 +49,10 @@ private:
     bool openImage(const std::string& path, std::shared_ptr<unsigned char> decrypted, unsigned n,
                    const ProgressCallback& progress);
     void waitUntilOpen();
+    // Opens the queued default readers one after another until none is left.
+    static void openQueued();
 
-    // Set while a background opening may still be running (openDefault()).
+    // Set while a background opening may be pending or running (openDefault()).
     std::shared_future<void> opening;
 
     void* zipHandle = nullptr;
