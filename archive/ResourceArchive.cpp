@@ -1,7 +1,11 @@
 #include "archive/ResourceArchive.h"
 
+#include <cstdint>
 #include <cstdlib>
+#include <deque>
+#include <filesystem>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -17,6 +21,83 @@
 #include "archive/Seed.h"
 #include "platform/Console.h"
 
+namespace {
+// What tells one archive file from another, or from itself rewritten.
+struct FileStamp {
+    std::filesystem::path file;
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type time;
+
+    bool operator==(const FileStamp& other) const {
+        return file == other.file && size == other.size && time == other.time;
+    }
+};
+
+bool stampOf(const std::string& path, FileStamp& stamp) {
+    std::error_code error;
+    stamp.file = std::filesystem::absolute(path, error);
+    if (!error) {
+        stamp.size = std::filesystem::file_size(stamp.file, error);
+    }
+    if (!error) {
+        stamp.time = std::filesystem::last_write_time(stamp.file, error);
+    }
+    return !error;
+}
+
+// The copy the default readers decrypted last, held only by the readers open over it.
+struct SharedCopy {
+    std::mutex mutex;
+    FileStamp stamp;
+    std::weak_ptr<unsigned char> image;
+    unsigned size = 0;
+};
+
+// The default readers still to be opened, in the order they were asked for, and whether a
+// thread is opening them.
+struct OpeningQueue {
+    std::mutex mutex;
+    std::deque<std::pair<ResourceArchive*, std::promise<void>>> readers;
+    bool running = false;
+};
+
+OpeningQueue& openingQueue() {
+    static auto* queue = new OpeningQueue; // never destroyed, as sharedCopy()
+    return *queue;
+}
+
+SharedCopy& sharedCopy() {
+    // Never destroyed: a reader may still be opening on its thread while the program ends.
+    static auto* copy = new SharedCopy;
+    return *copy;
+}
+
+// The file read whole and decrypted in place (whole blocks; the tail stays as read),
+// reporting each block when asked to; null and n 0 when it cannot be read or is empty.
+std::shared_ptr<unsigned char> readDecrypted(const std::string& path, const unsigned char key[16],
+                                             const ProgressCallback& progress, unsigned& n) {
+    SeedRoundKeys roundKeys;
+    seedExpandKey(key, roundKeys);
+    auto* buffer = static_cast<unsigned char*>(readWholeFile(path, "rb", n));
+    if (buffer == nullptr) {
+        return nullptr;
+    }
+    if (progress) {
+        for (unsigned offset = 0; offset + 16 <= n; offset += 16) {
+            seedDecryptBlock(buffer + offset, roundKeys);
+            progress(static_cast<int>(n), static_cast<int>(offset));
+        }
+    } else {
+        seedDecryptBuffer(buffer, n, key);
+    }
+    if (n == 0) {
+        std::free(buffer);
+        return nullptr;
+    }
+    return std::shared_ptr<unsigned char>(buffer, std::free);
+}
+} // namespace
+
 ResourceArchive* ResourceArchive::create(const std::string& path, const unsigned char key[16],
                                          const ProgressCallback& progress) {
     auto* reader = new ResourceArchive;
@@ -28,31 +109,39 @@ ResourceArchive* ResourceArchive::create(const std::string& path, const unsigned
 }
 
 ResourceArchive* ResourceArchive::openDefault() {
-    // Each opening waits for the one asked for before it: one core reads the readers in
-    // turn, the other keeps starting the program.
-    static std::shared_future<void> previous;
     auto* reader = new ResourceArchive;
-    auto openAfter = [reader](const std::shared_future<void>& before) {
-        if (before.valid()) {
-            before.wait();
-        }
-        reader->open(runtree::archivePath, kResourceKey, ProgressCallback());
-    };
     std::promise<void> opened;
-    std::shared_future<void> opening = opened.get_future().share();
-    try {
-        // Nobody joins the thread (a reader that is never read never waits for it): it
-        // reports its work done, and ends.
-        std::thread([openAfter, before = previous, opened = std::move(opened)]() mutable {
-            openAfter(before);
-            opened.set_value();
-        }).detach();
-        reader->opening = opening;
-        previous = opening;
-    } catch (const std::system_error&) {
-        openAfter(previous); // no thread to be had: open it here and now
+    reader->opening = opened.get_future().share();
+    OpeningQueue& queue = openingQueue();
+    std::unique_lock<std::mutex> lock(queue.mutex);
+    queue.readers.emplace_back(reader, std::move(opened));
+    if (!queue.running) {
+        queue.running = true;
+        try {
+            // Nobody joins the thread (a reader that is never read never waits for it): it
+            // opens what is queued, and ends.
+            std::thread(&ResourceArchive::openQueued).detach();
+        } catch (const std::system_error&) {
+            lock.unlock();
+            openQueued(); // no thread to be had: open them here and now
+        }
     }
     return reader;
+}
+
+void ResourceArchive::openQueued() {
+    // One thread opens the readers in turn, the other core keeps starting the program.
+    OpeningQueue& queue = openingQueue();
+    std::unique_lock<std::mutex> lock(queue.mutex);
+    while (!queue.readers.empty()) {
+        auto next = std::move(queue.readers.front());
+        queue.readers.pop_front();
+        lock.unlock();
+        next.first->openShared(runtree::archivePath);
+        next.second.set_value();
+        lock.lock();
+    }
+    queue.running = false;
 }
 
 void ResourceArchive::waitUntilOpen() {
@@ -66,30 +155,47 @@ bool ResourceArchive::open(const std::string& archivePath, const unsigned char k
     if (archivePath.empty()) {
         return false;
     }
-    SeedRoundKeys roundKeys;
-    seedExpandKey(key, roundKeys);
     unsigned n = 0;
-    auto* buffer = static_cast<unsigned char*>(readWholeFile(archivePath, "rb", n));
-    if (buffer == nullptr) {
-        return false;
-    }
-    if (progress) {
-        for (unsigned offset = 0; offset + 16 <= n; offset += 16) {
-            seedDecryptBlock(buffer + offset, roundKeys);
-            progress(static_cast<int>(n), static_cast<int>(offset));
+    std::shared_ptr<unsigned char> decrypted = readDecrypted(archivePath, key, progress, n);
+    return decrypted && openImage(archivePath, std::move(decrypted), n, progress);
+}
+
+bool ResourceArchive::openShared(const std::string& archivePath) {
+    SharedCopy& shared = sharedCopy();
+    FileStamp stamp;
+    const bool stamped = stampOf(archivePath, stamp);
+    std::shared_ptr<unsigned char> decrypted;
+    unsigned n = 0;
+    if (stamped) {
+        const std::lock_guard<std::mutex> lock(shared.mutex);
+        if (shared.stamp == stamp) {
+            decrypted = shared.image.lock();
+            n = shared.size;
         }
-    } else {
-        seedDecryptBuffer(buffer, n, key);
     }
-    if (n == 0) {
-        std::free(buffer);
-        return false;
+    if (!decrypted) {
+        decrypted = readDecrypted(archivePath, kResourceKey, ProgressCallback(), n);
+        if (!decrypted) {
+            return false;
+        }
+        if (stamped) {
+            const std::lock_guard<std::mutex> lock(shared.mutex);
+            shared.stamp = stamp;
+            shared.image = decrypted;
+            shared.size = n;
+        }
     }
-    zipHandle = openZipFromMemory(buffer, n);
+    return openImage(archivePath, std::move(decrypted), n, ProgressCallback());
+}
+
+bool ResourceArchive::openImage(const std::string& archivePath,
+                                std::shared_ptr<unsigned char> decrypted, unsigned n,
+                                const ProgressCallback& progress) {
+    zipHandle = openZipFromMemory(decrypted.get(), n);
     if (zipHandle != nullptr) {
         consolePrintWithName(kArchiveOpenedFormat, "buffer");
         path = archivePath;
-        image = buffer;
+        image = std::move(decrypted);
         if (progress) {
             progress(1, 1);
         }
@@ -97,7 +203,6 @@ bool ResourceArchive::open(const std::string& archivePath, const unsigned char k
     }
     consolePrintWithName(kArchiveOpenFailedFormat, "buffer");
     path.clear();
-    std::free(buffer);
     return false;
 }
 
@@ -109,7 +214,6 @@ ResourceArchive::~ResourceArchive() {
         consolePrintWithName(kArchiveClosedFormat, path);
         path.clear();
     }
-    std::free(image);
 }
 
 unsigned char* ResourceArchive::extract(const std::string& name, int& size) {
@@ -122,15 +226,21 @@ unsigned char* ResourceArchive::extract(const std::string& name, int& size) {
 }
 
 QPixmap loadPixmap(ResourceArchive* reader, const QString& name) {
-    QPixmap pixmap;
-    const std::unique_ptr<QByteArray> bytes{loadBytes(reader, name)};
-    QImage image;
-    if (bytes && image.loadFromData(*bytes)) {
-        // Handed over, the decoded image is converted to the screen's format in place
-        // rather than copied.
-        pixmap = QPixmap::fromImage(std::move(image));
+    if (reader == nullptr) {
+        return QPixmap();
     }
-    return pixmap;
+    int n = 0;
+    const std::unique_ptr<unsigned char[]> data(reader->extract(name.toStdString(), n));
+    QImage image;
+    if (data == nullptr || !image.loadFromData(data.get(), n)) {
+        return QPixmap();
+    }
+    // A palette picture stays one byte a pixel: drawing converts the colours as it goes, with
+    // the same result, where a pixmap converted to the screen's format would hold four.
+    // Others are converted in place, as they are handed over, rather than copied.
+    const Qt::ImageConversionFlags flags =
+        image.format() == QImage::Format_Indexed8 ? Qt::NoFormatConversion : Qt::AutoColor;
+    return QPixmap::fromImage(std::move(image), flags);
 }
 
 QByteArray* loadBytes(ResourceArchive* reader, const QString& name) {

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <future>
+#include <memory>
 #include <string>
 
 #include <QByteArray>
@@ -21,11 +22,12 @@ public:
     static ResourceArchive* create(const std::string& path, const unsigned char key[16],
                                    const ProgressCallback& progress);
     // A reader over "../../resource/res.dat" with the compiled-in key. It returns at once:
-    // the archive is read and decrypted on a worker thread, the readers one after another
-    // in the order they were asked for, while the program goes on starting (the modules'
-    // readers are made before main(), so the work overlaps the toolkit's own start).
-    // extract() waits for its reader's opening; a reader whose archive cannot be opened
-    // finds no entry.
+    // the archive is opened on a worker thread, the readers one after another in the order
+    // they were asked for, while the program goes on starting (the modules' readers are
+    // made before main(), so the work overlaps the toolkit's own start). The readers share
+    // one decrypted copy of the file while the file stays the same; each opens its own zip
+    // reader over it and reports its opening. extract() waits for its reader's opening; a
+    // reader whose archive cannot be opened finds no entry.
     static ResourceArchive* openDefault();
 
     ~ResourceArchive();
@@ -40,14 +42,23 @@ private:
     ResourceArchive() = default;
     bool open(const std::string& path, const unsigned char key[16],
               const ProgressCallback& progress);
+    // open() for the default readers, over the copy the last of them decrypted when the
+    // file is still the one it was read from.
+    bool openShared(const std::string& path);
+    // Opens the zip reader over a decrypted image of n bytes and reports the outcome.
+    bool openImage(const std::string& path, std::shared_ptr<unsigned char> decrypted, unsigned n,
+                   const ProgressCallback& progress);
     void waitUntilOpen();
+    // Opens the queued default readers one after another until none is left.
+    static void openQueued();
 
-    // Set while a background opening may still be running (openDefault()).
+    // Set while a background opening may be pending or running (openDefault()).
     std::shared_future<void> opening;
 
     void* zipHandle = nullptr;
     std::string path;
-    void* image = nullptr; // the decrypted zip image; must outlive zipHandle
+    // The decrypted zip image (shared by the default readers); must outlive zipHandle.
+    std::shared_ptr<unsigned char> image;
 };
 
 // An entry decoded as an image; a null pixmap on any failure (null reader included).

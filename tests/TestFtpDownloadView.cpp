@@ -180,6 +180,9 @@ void TestFtpDownloadView::idleTicksDoNothing() {
     QCOMPARE(bar(panel)->value(), 0);
     QCOMPARE(calls, 0);
     QVERIFY(panel.made.isEmpty());
+    QVERIFY(bar(panel)->styleSheet().isEmpty()); // dressed only once shown
+    panel.show();
+    QVERIFY(!bar(panel)->styleSheet().isEmpty());
 }
 
 void TestFtpDownloadView::timerReachesPanelSlot() {

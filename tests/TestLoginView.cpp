@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include <QAbstractItemView>
+#include <QBackingStore>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -342,6 +343,14 @@ void TestLoginView::windowShape() {
     QCOMPARE(dialog.view->windowTitle(), utility::XmlMsgParser::getInstance()->message(0));
     QVERIFY(!dialog.view->isModal());
     QCOMPARE(dialog.view->parentWidget(), &dialog.owner);
+    // Hidden, it gives back the memory it is drawn in; shown again, it is where it was.
+    dialog.view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog.view));
+    const QPoint at = dialog.view->windowHandle()->position();
+    dialog.view->hide();
+    QTRY_VERIFY(dialog.view->backingStore()->size().isEmpty());
+    dialog.view->show();
+    QCOMPARE(dialog.view->windowHandle()->position(), at);
 }
 
 void TestLoginView::captions() {

@@ -96,6 +96,7 @@ private slots:
     void destructorReportsPath();
     void defaultReaders_data();
     void defaultReaders();
+    void defaultReadersFollowTheFile();
 };
 
 void TestResourceArchive::entries_data() {
@@ -395,7 +396,9 @@ void TestResourceArchive::shippedArchiveHasEveryEntry() {
         std::unique_ptr<QByteArray> bytes(loadBytes(opened.reader.get(), name));
         QVERIFY2(bytes && !bytes->isEmpty(), name);
     }
-    QCOMPARE(loadPixmap(opened.reader.get(), "main/base.png").size(), QSize(1024, 611));
+    const QPixmap base = loadPixmap(opened.reader.get(), "main/base.png");
+    QCOMPARE(base.size(), QSize(1024, 611));
+    QCOMPARE(base.depth(), 8); // a palette picture keeps its one byte a pixel
 }
 
 void TestResourceArchive::destructorReportsPath() {
@@ -445,6 +448,33 @@ void TestResourceArchive::defaultReaders() {
     QCOMPARE(output.count("res.dat 압축 파일을 닫았습니다."), archiveThere ? readers : 0);
     // Read, each had opened before the first was closed.
     QVERIFY2(!read || output.startsWith(report.repeated(readers)), output.constData());
+}
+
+// The modules' readers share one decrypted copy of the file; a reader opened after the file
+// was rewritten reads the new file, and the older readers keep reading theirs.
+void TestResourceArchive::defaultReadersFollowTheFile() {
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("resource") && QDir(dir.path()).mkpath("bin/release"));
+    const QString runFolder = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.filePath("bin/release")));
+    testsupport::FdCapture capture;
+    writeFile(dir, "resource/res.dat", encrypted(makeZip({{"v", "first"}})));
+    std::unique_ptr<ResourceArchive> first(ResourceArchive::openDefault());
+    std::unique_ptr<ResourceArchive> second(ResourceArchive::openDefault());
+    int size = 0;
+    const QByteArray fromSecond = extracted(second.get(), "v", size);
+    writeFile(dir, "resource/res.dat", encrypted(makeZip({{"v", "second, longer"}})));
+    std::unique_ptr<ResourceArchive> third(ResourceArchive::openDefault());
+    const QByteArray fromThird = extracted(third.get(), "v", size);
+    const QByteArray fromFirst = extracted(first.get(), "v", size);
+    first.reset();
+    second.reset();
+    third.reset();
+    QDir::setCurrent(runFolder);
+    QCOMPARE(fromSecond, QByteArray("first"));
+    QCOMPARE(fromThird, QByteArray("second, longer"));
+    QCOMPARE(fromFirst, QByteArray("first"));
+    QCOMPARE(capture.take().count(kOpened), 3);
 }
 
 QTEST_MAIN(TestResourceArchive)

@@ -77,7 +77,6 @@ QLabel* whiteLabel(QWidget* parent, const char* name, int pixelSize, const QRect
 
 FtpDownloadView::FtpDownloadView(QWidget* parent) : QWidget(parent) {
     backgroundLabel = new QLabel(this);
-    backgroundLabel->setPixmap(loadPixmap(archiveReader, "install/instbase.png"));
     backgroundLabel->move(0, 0);
     backgroundLabel->show();
 
@@ -92,7 +91,6 @@ FtpDownloadView::FtpDownloadView(QWidget* parent) : QWidget(parent) {
     progressBar->show();
     progressBar->setForegroundRole(QPalette::WindowText);
     paintTextWhite(progressBar);
-    progressBar->setStyleSheet(barStyle);
 
     statusLabel = whiteLabel(this, "statusLabel", 15, QRect(28, 86, 256, 22));
     figuresLabel = whiteLabel(this, "figuresLabel", 12, QRect(28, 136, 338, 22));
@@ -102,7 +100,6 @@ FtpDownloadView::FtpDownloadView(QWidget* parent) : QWidget(parent) {
     cancelButton->setObjectName("cancelButton");
     const QString cancelText = utility::XmlMsgParser::getInstance()->message(209);
     cancelButton->setText(cancelText.isEmpty() ? QString(QChar(0xd7)) : cancelText);
-    cancelButton->setStyleSheet(buttonStyle);
     cancelButton->setCursor(Qt::PointingHandCursor);
     cancelButton->setGeometry(290, 84, 76, 24);
     cancelButton->hide();
@@ -127,6 +124,23 @@ FtpDownloadView::~FtpDownloadView() {
     delete statusLabel;
     delete figuresLabel;
     delete cancelButton;
+}
+
+void FtpDownloadView::showEvent(QShowEvent* event) {
+    setLook();
+    QWidget::showEvent(event);
+}
+
+void FtpDownloadView::setLook() {
+    if (lookSet) {
+        return;
+    }
+    lookSet = true;
+    const QPixmap background = loadPixmap(archiveReader, "install/instbase.png");
+    backgroundLabel->setPixmap(background);
+    backgroundLabel->resize(background.size());
+    progressBar->setStyleSheet(barStyle);
+    cancelButton->setStyleSheet(buttonStyle);
 }
 
 void FtpDownloadView::setFinishedCallback(FinishCallback cb) {

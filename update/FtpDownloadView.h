@@ -60,6 +60,7 @@ public slots:
 protected:
     // The worker of one update; the panel owns and deletes what this returns.
     virtual FtpThread* createThread(const std::string& gameName, bool repair);
+    void showEvent(QShowEvent* event) override;
 
 private:
     FinishCallback finishedCallback;
@@ -76,8 +77,12 @@ private:
     int shownPhase = 0; // the bar never goes back within one phase
     bool cancelled = false;
     int repairFigures[3] = {0, 0, 0}; // checked, damaged, put right
+    // The background picture and the style sheets are set when the panel is first shown:
+    // most runs never show it, and style sheets cost time and memory as they are set.
+    bool lookSet = false;
 
     void begin(int game, bool repair);
+    void setLook();
     void showFigures();
     void reportFinished(const std::string& name);
 

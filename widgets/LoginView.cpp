@@ -10,6 +10,7 @@
 #include <QPalette>
 #include <QPixmap>
 #include <QRect>
+#include <QTimer>
 
 #include "archive/ResourceArchive.h"
 #include "utility/SaveData.h"
@@ -148,6 +149,21 @@ void LoginView::onIdChosen(const QString& id) {
             return;
         }
     }
+}
+
+void LoginView::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    QTimer::singleShot(0, this, [this] {
+        if (isHidden()) {
+            destroy();
+            // Made anew at once, hidden and where it was: its picture memory comes only with
+            // the next showing, which centres it on the main window as before (a window made
+            // without a position would be left where the window system puts it).
+            setAttribute(Qt::WA_Moved);
+            create();
+            setAttribute(Qt::WA_Moved, false);
+        }
+    });
 }
 
 void LoginView::closeEvent(QCloseEvent* event) {

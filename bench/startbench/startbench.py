@@ -3,15 +3,15 @@ holding three hidden web views): from process start to the 1024 x 768 window bei
 on the X server, measured from outside with X's MapNotify events. The programs run in
 turn, so all see the same machine.
 
-The limit applies to the anchor as it is (its window loads the GL driver, as any Qt window
-does by default). The same anchor started with --raster asks for a CPU-drawn window, as
-the launcher does, and loads no GL driver: its line and ratio show what is left of the
-launcher's own share, for information.
+The limit applies to the anchor started with --raster: it asks for a CPU-drawn window, as
+the launcher does, and loads no GL driver, so its ratio is the launcher's own share. The
+anchor as it is (its window loads the GL driver, as any Qt window does by default) runs in
+turn too, and its ratio is printed for information.
 
     /usr/bin/python3 bench/startbench/startbench.py LAUNCHER WORKDIR ANCHOR [RUNS]
 
-Run it on an X display (run.sh provides Xvfb). Prints each run, both medians and their
-ratio; exits with 1 when the ratio is above LIMIT.
+Run it on an X display (run.sh provides Xvfb). Prints each run, the medians and both
+ratios; exits with 1 when the ratio to the raster anchor is above LIMIT.
 """
 import os
 import statistics
@@ -19,7 +19,7 @@ import subprocess
 import sys
 import time
 
-LIMIT = 1.25
+LIMIT = 1.4  # times the raster anchor's median
 
 from Xlib import X, display
 
@@ -77,12 +77,12 @@ def main():
     for name, _ in programs:
         print("%-14s median start-up: %.3f s (min %.3f, max %.3f)"
               % (name, medians[name], min(times[name]), max(times[name])))
-    ratio = medians["launcher"] / medians["anchor"]
-    print("ratio to the raster anchor: %.2f (information)"
-          % (medians["launcher"] / medians["raster anchor"]))
-    print("ratio: %.2f (limit %.2f)" % (ratio, LIMIT))
+    print("ratio to the anchor with the GL driver: %.2f (information)"
+          % (medians["launcher"] / medians["anchor"]))
+    ratio = medians["launcher"] / medians["raster anchor"]
+    print("ratio to the raster anchor: %.2f (limit %.2f)" % (ratio, LIMIT))
     if ratio > LIMIT:
-        print("FAIL: start-up slower than %.2fx the anchor" % LIMIT)
+        print("FAIL: start-up slower than %.2fx the raster anchor" % LIMIT)
         return 1
     return 0
 

@@ -6,11 +6,11 @@ In the first run the anchor (a bare frameless 1024 x 768 Qt window holding three
 views) runs next to the launcher over the same time. For both the script prints the CPU load
 in per cent of one core and the steady resident size: the median of VmRSS sampled once a
 second while measuring (VmHWM, the peak, is printed for information). The launcher must stay
-at or below CPU_LIMIT per cent of one core and at or below RSS_LIMIT times the anchor's
-resident size; the script exits with 1 when it does not. The anchor's window loads the GL
-driver, as any Qt window does by default; the launcher's window is drawn by the CPU alone.
-The same anchor started with --raster runs beside them too, and the launcher's resident
-size is printed against it as well, for information.
+at or below CPU_LIMIT per cent of one core and at or below RSS_LIMIT times the resident size
+of the anchor started with --raster, whose window, like the launcher's, is drawn by the CPU
+alone; the script exits with 1 when it does not. The anchor as it is (its window loads the
+GL driver, as any Qt window does by default) runs beside them too, and the launcher's
+resident size is printed against it as well, for information.
 
     /usr/bin/python3 bench/tickerbench/tickerbench.py LAUNCHER WORKDIR SERVICE ANCHOR [SECONDS]
 
@@ -26,7 +26,7 @@ import time
 
 TICKS = os.sysconf("SC_CLK_TCK")
 CPU_LIMIT = 2.0  # per cent of one core
-RSS_LIMIT = 1.3  # times the anchor's resident size
+RSS_LIMIT = 1.25  # times the raster anchor's resident size
 
 
 def cpu_seconds(pid):
@@ -179,17 +179,17 @@ def main():
     print("ordinary notices, %.0f s (%d refreshes):" % (seconds, count))
     print(ratio_line("CPU", ours.load, theirs.load, "% of one core",
                      "%.1f %% of one core" % CPU_LIMIT))
-    print(ratio_line("resident size, steady", ours.steady_mib, theirs.steady_mib, "MiB",
-                     "%.1fx the anchor" % RSS_LIMIT))
-    print(ratio_line("resident size, peak", ours.peak_mib, theirs.peak_mib, "MiB",
-                     "none"))
     print(ratio_line("resident size, steady, raster anchor", ours.steady_mib, raster.steady_mib,
-                     "MiB", "none: information"), flush=True)
+                     "MiB", "%.2fx the raster anchor" % RSS_LIMIT))
+    print(ratio_line("resident size, peak, raster anchor", ours.peak_mib, raster.peak_mib,
+                     "MiB", "none"))
+    print(ratio_line("resident size, steady, anchor with the GL driver", ours.steady_mib,
+                     theirs.steady_mib, "MiB", "none: information"), flush=True)
     failed = []
     if ours.load > CPU_LIMIT:
         failed.append("CPU load above %.1f %% of one core" % CPU_LIMIT)
-    if ours.steady_mib > RSS_LIMIT * theirs.steady_mib:
-        failed.append("resident size above %.1fx the anchor's" % RSS_LIMIT)
+    if ours.steady_mib > RSS_LIMIT * raster.steady_mib:
+        failed.append("resident size above %.2fx the raster anchor's" % RSS_LIMIT)
 
     (ours,), count = one_run(launcher, workdir, service, [], seconds, 1 << 20)
     print("with a 1 MB notice: CPU %.1f %% of one core over %.0f s (%d refreshes), "
