@@ -80,6 +80,7 @@ bool CurlLibrary::load(QString& error) {
     all = resolve(library, "curl_multi_remove_handle", multiRemoveHandle, error) && all;
     all = resolve(library, "curl_multi_perform", multiPerform, error) && all;
     all = resolve(library, "curl_multi_poll", multiPoll, error) && all;
+    all = resolve(library, "curl_multi_fdset", multiFdset, error) && all;
     all = resolve(library, "curl_multi_info_read", multiInfoRead, error) && all;
     if (!all) {
         return false;

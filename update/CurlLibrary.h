@@ -29,6 +29,7 @@ public:
     CURLMcode (*multiRemoveHandle)(CURLM*, CURL*) = nullptr;
     CURLMcode (*multiPerform)(CURLM*, int*) = nullptr;
     CURLMcode (*multiPoll)(CURLM*, curl_waitfd[], unsigned, int, int*) = nullptr;
+    CURLMcode (*multiFdset)(CURLM*, fd_set*, fd_set*, fd_set*, int*) = nullptr;
     CURLMsg* (*multiInfoRead)(CURLM*, int*) = nullptr;
 
 private:

@@ -240,12 +240,33 @@ int FtpConnection::run(void* easy) {
     }
     CURLcode result = CURLE_OK;
     int running = 1;
+    bool stepTaken = false;
     while (running > 0) {
         if (api->multiPerform(driver, &running) != CURLM_OK) {
             result = CURLE_OUT_OF_MEMORY;
             break;
         }
-        if (running > 0 && api->multiPoll(driver, nullptr, 0, maxWaitMs, nullptr) != CURLM_OK) {
+        if (running == 0) {
+            break;
+        }
+        // A step left without a socket to wait on (the data connection after the EPSV
+        // reply) is taken at once, once; waiting would only let the time run out.
+        if (!stepTaken) {
+            fd_set read;
+            fd_set write;
+            fd_set except;
+            FD_ZERO(&read);
+            FD_ZERO(&write);
+            FD_ZERO(&except);
+            int highest = -1;
+            if (api->multiFdset(driver, &read, &write, &except, &highest) == CURLM_OK &&
+                highest < 0) {
+                stepTaken = true;
+                continue;
+            }
+        }
+        stepTaken = false;
+        if (api->multiPoll(driver, nullptr, 0, maxWaitMs, nullptr) != CURLM_OK) {
             result = CURLE_OUT_OF_MEMORY;
             break;
         }
