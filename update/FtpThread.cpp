@@ -786,7 +786,7 @@ void FtpThread::checkRoom() {
     // margin the installer keeps: refused before the first byte rather than on a full disk.
     long long package = 0;
     for (const std::unique_ptr<FtpNode>& child : root->children) {
-        if (child->kind == FtpNode::File && child->localName == gameName + ".zip") {
+        if (isPackage(root.get(), child.get())) {
             package = std::max(0ll, child->size);
         }
     }
@@ -798,6 +798,11 @@ void FtpThread::checkRoom() {
                  .arg(gameFolder())
                  .arg(storage.bytesAvailable()));
     }
+}
+
+bool FtpThread::isPackage(const FtpNode* folder, const FtpNode* node) const {
+    return folder == root.get() && node->kind == FtpNode::File &&
+           node->localName == gameName + ".zip";
 }
 
 bool FtpThread::insideGameFolder(const QString& path) const {
@@ -883,11 +888,7 @@ void FtpThread::verifyInstalled() {
         qDebug() << "no record of the last update: files are checked against the server's sizes";
         return;
     }
-    long long bytes = 0;
-    for (const InstallRecord::Item& item : record.items) {
-        bytes += std::min<long long>(item.unpacked ? item.size : 0, maxFileBytes);
-    }
-    bytesTotal = bytes;
+    // The panel counts files here, as while unpacking.
     total = int(std::min<qsizetype>(record.items.size(), INT_MAX));
     for (const InstallRecord::Item& item : record.items) {
         if (stopped()) {
@@ -910,10 +911,8 @@ bool FtpThread::intact(const InstallRecord::Item& item) {
         const QFileInfo info(path);
         return info.isFile() && info.size() == item.size;
     }
-    return InstallRecord::fileMatches(path, item.size, item.crc, checkBuffer, [this](qint64 read) {
-        bytesDone += read;
-        return !stopped();
-    });
+    return InstallRecord::fileMatches(path, item.size, item.crc, checkBuffer,
+                                      [this] { return !stopped(); });
 }
 
 void FtpThread::chooseRepairs(FtpNode* node, const QString& localPath) {
@@ -925,7 +924,7 @@ void FtpThread::chooseRepairs(FtpNode* node, const QString& localPath) {
             chooseRepairs(child.get(), path);
             continue;
         }
-        const bool package = node == root.get() && child->localName == gameName + ".zip";
+        const bool package = isPackage(node, child.get());
         if (hasRecord) {
             child->wanted = damagedFiles.contains(path) || (package && !damagedEntries.isEmpty());
         } else if (package) {
@@ -956,7 +955,7 @@ void FtpThread::writeRecord(FtpNode* node, const QString& localPath, InstallReco
             writeRecord(child.get(), path, out);
             continue;
         }
-        const bool package = node == root.get() && child->localName == gameName + ".zip";
+        const bool package = isPackage(node, child.get());
         const QFileInfo local(gameFolder() + '/' + path);
         // The package is unpacked and gone; a file of no bytes makes no file.
         if (package || !local.isFile() || (repair && hasRecord && !child->wanted)) {

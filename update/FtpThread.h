@@ -107,6 +107,8 @@ private:
     void downloadTree(FtpNode* node, const std::string& rawPath, const std::string& localPath);
     void downloadFile(FtpNode* node, const std::string& rawPath, const std::string& localPath);
     void placeTree(FtpNode* node, const std::string& localPath);
+    // Whether the node is the game's package: "<game>.zip" at the top of the tree.
+    bool isPackage(const FtpNode* folder, const FtpNode* node) const;
     // Whether a path stays inside the game folder once the links of its existing part are
     // followed.
     bool insideGameFolder(const QString& path) const;

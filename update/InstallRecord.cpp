@@ -91,8 +91,7 @@ void InstallRecord::put(const Item& item) {
 }
 
 bool InstallRecord::fileMatches(const QString& path, qint64 size, quint32 crc,
-                                std::vector<char>& buffer,
-                                const std::function<bool(qint64)>& onRead) {
+                                std::vector<char>& buffer, const std::function<bool()>& keepGoing) {
     QFile file(path);
     const QFileInfo info(path);
     if (!info.isFile() || info.size() != size || !file.open(QIODevice::ReadOnly)) {
@@ -111,7 +110,7 @@ bool InstallRecord::fileMatches(const QString& path, qint64 size, quint32 crc,
             break;
         }
         sum = crc32(sum, reinterpret_cast<const Bytef*>(buffer.data()), uInt(read));
-        if (onRead && !onRead(read)) {
+        if (keepGoing && !keepGoing()) {
             return false;
         }
     }

@@ -35,10 +35,10 @@ public:
     void put(const Item& item);
 
     // Whether the file at `path` has this size and CRC-32, read through `buffer` (1 MiB
-    // when empty). `onRead` hears of each piece's bytes and may stop the check (false).
+    // when empty). `keepGoing`, asked after each piece, may stop the check (false).
     static bool fileMatches(const QString& path, qint64 size, quint32 crc,
                             std::vector<char>& buffer,
-                            const std::function<bool(qint64)>& onRead = nullptr);
+                            const std::function<bool()>& keepGoing = nullptr);
 
     QVector<Item> items;
 };
