@@ -288,7 +288,10 @@ void TestFtpThread::filteringAndDepthFirst() {
     QCOMPARE(server.paths("NLST|MLSD"),
              QStringList({"/BoardGame/Poker", "/BoardGame/Poker/data", "/BoardGame/Poker/data/sub",
                           "/BoardGame/Poker/readme"}));
-    QCOMPARE(server.paths("RETR"),
+    // Fetched each once; several at a time, so in no fixed order.
+    QStringList fetched = server.paths("RETR");
+    fetched.sort();
+    QCOMPARE(fetched,
              QStringList({"/BoardGame/Poker/.profile", "/BoardGame/Poker/data/a.bin",
                           "/BoardGame/Poker/data/sub/b.bin", "/BoardGame/Poker/readme/notes.txt"}));
     QCOMPARE(childNames(thread.tree()), QStringList({".profile", "data", "readme"}));
@@ -329,11 +332,15 @@ QByteArray cp949(const QString& text) {
 
 void TestFtpThread::windowsServer_data() {
     // A server listing names alone leaves each name's kind to a guess.
-    testsupport::addRows<QByteArray, bool>("encoding", "namesOnly",
-                                           {{"server in CP949", QByteArray("cp949"), false},
-                                            {"CP949, names alone", QByteArray("cp949"), true},
-                                            {"server in UTF-8", QByteArray("utf8"), false},
-                                            {"UTF-8, names alone", QByteArray("utf8"), true}});
+    // One connection per address leaves the further ones turned away.
+    QTest::addColumn<QByteArray>("encoding");
+    QTest::addColumn<bool>("namesOnly");
+    QTest::addColumn<int>("connections");
+    QTest::newRow("server in CP949") << QByteArray("cp949") << false << 0;
+    QTest::newRow("CP949, names alone") << QByteArray("cp949") << true << 0;
+    QTest::newRow("server in UTF-8") << QByteArray("utf8") << false << 0;
+    QTest::newRow("UTF-8, names alone") << QByteArray("utf8") << true << 0;
+    QTest::newRow("CP949, one connection per address") << QByteArray("cp949") << false << 1;
 }
 
 // A server as operators run it on Windows: Korean names in its code page, files without a
@@ -341,6 +348,7 @@ void TestFtpThread::windowsServer_data() {
 void TestFtpThread::windowsServer() {
     QFETCH(QByteArray, encoding);
     QFETCH(bool, namesOnly);
+    QFETCH(int, connections);
     FtpServerFixture server;
     const QString korean = QString::fromUtf8("데이터/한글 설명.txt");
     QVERIFY(server.addFile("BoardGame/Poker/README", "read me"));
@@ -361,6 +369,7 @@ void TestFtpThread::windowsServer() {
     FtpServerFixture::Options options;
     options.encoding = encoding;
     options.namesOnly = namesOnly;
+    options.connectionsPerAddress = connections;
     QVERIFY(serve(server, options));
 
     const testsupport::LogCapture log;
@@ -387,6 +396,11 @@ void TestFtpThread::windowsServer() {
     QCOMPARE(log.lines().filter(QRegularExpression("dir - .*v1.0.*not a file")).size(),
              int(namesOnly));
     QCOMPARE(server.paths("SIZE").isEmpty(), !namesOnly);
+    // Every file came once, over the connections the server took.
+    const QStringList fetched = server.paths("RETR");
+    QCOMPARE(QSet<QString>(fetched.begin(), fetched.end()).size(), fetched.size());
+    QCOMPARE(log.lines().filter("a further connection failed").size(),
+             connections == 1 ? FtpThread::transfersAtOnce - 1 : 0);
 }
 
 void TestFtpThread::refusedListings_data() {

@@ -28,15 +28,20 @@ FtpConnection::~FtpConnection() {
     close();
 }
 
-bool FtpConnection::open() {
+bool FtpConnection::open(FtpConnection* owner) {
     close();
     api = CurlLibrary::get();
     if (api == nullptr) {
         error = CurlLibrary::errorString().toStdString();
         return false;
     }
+    if (owner && !owner->multi) {
+        error = "the connection's group is not open";
+        return false;
+    }
     handle = api->easyInit();
-    multi = api->multiInit();
+    group = owner ? owner->group : this;
+    multi = owner ? owner->multi : api->multiInit();
     if (!handle || !multi) {
         close();
         error = "libcurl could not make a transfer handle";
@@ -47,13 +52,18 @@ bool FtpConnection::open() {
 
 void FtpConnection::close() {
     if (handle) {
+        if (active) {
+            api->multiRemoveHandle(static_cast<CURLM*>(multi), static_cast<CURL*>(handle));
+            active = false;
+        }
         api->easyCleanup(static_cast<CURL*>(handle));
         handle = nullptr;
     }
-    if (multi) {
+    if (multi && group == this) {
         api->multiCleanup(static_cast<CURLM*>(multi));
-        multi = nullptr;
     }
+    multi = nullptr;
+    group = nullptr;
 }
 
 void FtpConnection::setTimeouts(long connectSeconds, long stallSeconds) {
@@ -89,6 +99,20 @@ bool FtpConnection::list(const std::string& url, FtpNode* node, const std::strin
 
 bool FtpConnection::download(const std::string& url, const std::string& relPath, std::string& out,
                              long long resumeFrom) {
+    if (!startDownload(url, relPath, out, resumeFrom)) {
+        return false;
+    }
+    while (!done) {
+        if (!drive()) {
+            result = CURLE_OUT_OF_MEMORY;
+            done = true;
+        }
+    }
+    return finishDownload();
+}
+
+bool FtpConnection::startDownload(const std::string& url, const std::string& relPath,
+                                  std::string& out, long long resumeFrom) {
     if (url.empty()) {
         return false;
     }
@@ -110,21 +134,37 @@ bool FtpConnection::download(const std::string& url, const std::string& relPath,
     out.reserve(pieceSize);
     target = &out;
     filePath = &relPath;
-    const bool done = perform(url);
-    filePath = nullptr;
-    if (curl) {
-        api->easySetopt(curl, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(0));
+    if (!begin(url)) {
+        filePath = nullptr;
+        target = nullptr;
+        return false;
     }
+    return true;
+}
+
+bool FtpConnection::finishDownload() {
+    if (!active) {
+        return false;
+    }
+    std::string& out = *target;
+    const std::string& relPath = *filePath;
     if (!done) {
+        halted = true; // taken off before it ended: not a whole file
+    }
+    const bool succeeded = end();
+    filePath = nullptr;
+    api->easySetopt(static_cast<CURL*>(handle), CURLOPT_RESUME_FROM_LARGE,
+                    static_cast<curl_off_t>(0));
+    if (!succeeded) {
         // What came before the transfer broke is handed on too: a later run continues
         // from there. Not after the delegate refused the data.
         if (delegate && !aborted && !out.empty()) {
-            delegate->onFileReceived(relPath, out);
+            delegate->onFileReceived(*this, relPath, out);
         }
         return false;
     }
     if (delegate) {
-        delegate->onFileReceived(relPath, out);
+        delegate->onFileReceived(*this, relPath, out);
     }
     return true;
 }
@@ -184,6 +224,20 @@ bool FtpConnection::commandUnknown() const {
 }
 
 bool FtpConnection::perform(const std::string& url) {
+    if (!begin(url)) {
+        target = nullptr;
+        return false;
+    }
+    while (!done) {
+        if (!drive()) {
+            result = CURLE_OUT_OF_MEMORY;
+            done = true;
+        }
+    }
+    return end();
+}
+
+bool FtpConnection::begin(const std::string& url) {
     CURL* curl = static_cast<CURL*>(handle);
     if (!curl) {
         error = "no connection handle";
@@ -194,6 +248,7 @@ bool FtpConnection::perform(const std::string& url) {
         return false;
     }
     api->easySetopt(curl, CURLOPT_URL, url.c_str());
+    api->easySetopt(curl, CURLOPT_PRIVATE, static_cast<void*>(this));
     api->easySetopt(curl, CURLOPT_WRITEFUNCTION, &FtpConnection::append);
     api->easySetopt(curl, CURLOPT_WRITEDATA, this);
     api->easySetopt(curl, CURLOPT_NOPROGRESS, 0L);
@@ -212,73 +267,83 @@ bool FtpConnection::perform(const std::string& url) {
 
     errorBuffer[0] = '\0';
     aborted = false;
+    halted = false;
     tooLong = false;
-    const auto result = static_cast<CURLcode>(run(curl));
+    done = false;
+    result = CURLE_OK;
+    if (api->multiAddHandle(static_cast<CURLM*>(multi), curl) != CURLM_OK) {
+        error = "libcurl could not start the transfer";
+        lastResult = CURLE_FAILED_INIT;
+        return false;
+    }
+    active = true;
+    return true;
+}
+
+bool FtpConnection::end() {
+    CURL* curl = static_cast<CURL*>(handle);
+    api->multiRemoveHandle(static_cast<CURLM*>(multi), curl);
+    active = false;
     lastResult = result;
     lastReply = 0;
     api->easyGetinfo(curl, CURLINFO_RESPONSE_CODE, &lastReply);
     target = nullptr;
-    if (result != CURLE_OK || aborted || tooLong) {
+    if (result != CURLE_OK || aborted || halted || tooLong) {
         error = tooLong          ? "the listing is longer than 8 MiB"
                 : aborted        ? "the received data could not be kept"
+                : halted         ? "stopped"
                 : errorBuffer[0] ? errorBuffer
-                                 : api->easyStrerror(result);
+                                 : api->easyStrerror(static_cast<CURLcode>(result));
         return false;
     }
     error.clear();
     return true;
 }
 
-int FtpConnection::run(void* easy) {
-    CURL* curl = static_cast<CURL*>(easy);
+bool FtpConnection::drive() {
     CURLM* driver = static_cast<CURLM*>(multi);
     if (!driver) {
-        return api->easyPerform(curl);
+        return false;
     }
-    if (api->multiAddHandle(driver, curl) != CURLM_OK) {
-        return CURLE_FAILED_INIT;
+    int running = 0;
+    if (api->multiPerform(driver, &running) != CURLM_OK) {
+        return false;
     }
-    CURLcode result = CURLE_OK;
-    int running = 1;
-    bool stepTaken = false;
-    while (running > 0) {
-        if (api->multiPerform(driver, &running) != CURLM_OK) {
-            result = CURLE_OUT_OF_MEMORY;
-            break;
-        }
-        if (running == 0) {
-            break;
-        }
-        // A step left without a socket to wait on (the data connection after the EPSV
-        // reply) is taken at once, once; waiting would only let the time run out.
-        if (!stepTaken) {
-            fd_set read;
-            fd_set write;
-            fd_set except;
-            FD_ZERO(&read);
-            FD_ZERO(&write);
-            FD_ZERO(&except);
-            int highest = -1;
-            if (api->multiFdset(driver, &read, &write, &except, &highest) == CURLM_OK &&
-                highest < 0) {
-                stepTaken = true;
-                continue;
-            }
-        }
-        stepTaken = false;
-        if (api->multiPoll(driver, nullptr, 0, maxWaitMs, nullptr) != CURLM_OK) {
-            result = CURLE_OUT_OF_MEMORY;
-            break;
-        }
-    }
+    // Each ended transfer is told to its own connection.
+    bool someEnded = false;
     int queued = 0;
     while (CURLMsg* message = api->multiInfoRead(driver, &queued)) {
-        if (message->msg == CURLMSG_DONE && message->easy_handle == curl) {
-            result = message->data.result;
+        void* owner = nullptr;
+        if (message->msg != CURLMSG_DONE ||
+            api->easyGetinfo(message->easy_handle, CURLINFO_PRIVATE, &owner) != CURLE_OK ||
+            !owner) {
+            continue;
+        }
+        auto* connection = static_cast<FtpConnection*>(owner);
+        connection->done = true;
+        connection->result = message->data.result;
+        someEnded = true;
+    }
+    if (someEnded || running == 0) {
+        return true;
+    }
+    // A step left without a socket to wait on (the data connection after the EPSV
+    // reply) is taken at once, once; waiting would only let the time run out.
+    if (!group->stepTaken) {
+        fd_set read;
+        fd_set write;
+        fd_set except;
+        FD_ZERO(&read);
+        FD_ZERO(&write);
+        FD_ZERO(&except);
+        int highest = -1;
+        if (api->multiFdset(driver, &read, &write, &except, &highest) == CURLM_OK && highest < 0) {
+            group->stepTaken = true;
+            return true;
         }
     }
-    api->multiRemoveHandle(driver, curl);
-    return result;
+    group->stepTaken = false;
+    return api->multiPoll(driver, nullptr, 0, maxWaitMs, nullptr) == CURLM_OK;
 }
 
 std::size_t FtpConnection::append(char* data, std::size_t size, std::size_t count,
@@ -299,7 +364,7 @@ std::size_t FtpConnection::append(char* data, std::size_t size, std::size_t coun
         return 0;
     }
     if (self->filePath && self->delegate && out->size() >= pieceSize) {
-        self->delegate->onFileReceived(*self->filePath, *out);
+        self->delegate->onFileReceived(*self, *self->filePath, *out);
         out->clear();
         if (self->aborted) {
             return 0;
@@ -314,8 +379,11 @@ int FtpConnection::progress(void* connection, double dltotal, double dlnow, doub
         return 1; // the launcher is closing: abort the transfer
     }
     auto* self = static_cast<FtpConnection*>(connection);
+    if (self && (self->aborted || self->halted)) {
+        return 1; // stopped between two steps: the run has failed
+    }
     if (self && self->filePath && self->delegate) {
-        self->delegate->onProgress(dltotal, dlnow, ultotal, ulnow);
+        self->delegate->onProgress(*self, dltotal, dlnow, ultotal, ulnow);
     }
     return 0;
 }

@@ -9,6 +9,10 @@ class FtpNode;
 
 // The libcurl easy handle of one update run and the delegate told about transfers. Held
 // by value in FtpThread and used only on its worker thread.
+//
+// Connections can form a group driven by one libcurl multi handle: the group's first
+// connection owns it, the others join it when they open. Several downloads of a group then
+// move at once on the one thread that drives it, each on its own server connection.
 class FtpConnection {
 public:
     // A download reaches the delegate in pieces of about this size, so a package of any
@@ -23,8 +27,9 @@ public:
     FtpConnection& operator=(const FtpConnection&) = delete;
 
     // Loads libcurl on first use and creates the easy handle; false (errorString() says
-    // why) when either cannot be done. close() cleans it up.
-    bool open();
+    // why) when either cannot be done. close() cleans it up. With a group (an open
+    // connection, closed after this one), this connection joins the group's multi handle.
+    bool open(FtpConnection* group = nullptr);
     void close();
     bool isOpen() const { return handle != nullptr; }
 
@@ -40,11 +45,25 @@ public:
     // With resumeFrom above 0 the server is asked to start at that byte (REST).
     bool download(const std::string& url, const std::string& relPath, std::string& out,
                   long long resumeFrom = 0);
+    // Starts the download as download() does, without waiting for it: it moves whenever
+    // the group is driven (drive()), and ended() tells when it is over. Then
+    // finishDownload() hands on the rest as download() does and returns its result.
+    // False when the transfer could not even start (errorString() says why).
+    bool startDownload(const std::string& url, const std::string& relPath, std::string& out,
+                       long long resumeFrom = 0);
+    bool ended() const { return !active || done; }
+    bool finishDownload();
+    // Moves every transfer of the group a step, waiting a few milliseconds at most for their
+    // sockets. False when libcurl itself failed.
+    bool drive();
     // Size and modification time of the file at url (SIZE, MDTM) without its data; -1
     // for a figure the server did not give. False when the server refused or failed.
     bool fileInfo(const std::string& url, long long& size, long long& modified);
     // Ends the running download from inside a delegate call (its file cannot be written).
     void abortTransfer() { aborted = true; }
+    // Ends the running download between two steps of the group (the run has failed): what
+    // came of it is handed on as of a broken transfer.
+    void stop() { halted = true; }
 
     // Why the last transfer failed (empty after a success).
     const std::string& errorString() const { return error; }
@@ -73,8 +92,10 @@ public:
 
 private:
     bool perform(const std::string& url);
-    // Runs the transfer set up on the easy handle to its end; returns its CURLcode.
-    int run(void* easy);
+    // Sets up the transfer of url on the easy handle and adds it to the group's multi handle.
+    bool begin(const std::string& url);
+    // Takes the ended transfer off the multi handle; whether it succeeded.
+    bool end();
 
     // Longest wait for the sockets between two steps of a transfer, in milliseconds. The
     // library sometimes has a step left without a socket to wait on (the data connection
@@ -83,14 +104,20 @@ private:
 
     const CurlLibrary* api = nullptr; // set by open()
     void* handle = nullptr;           // CURL*
-    void* multi = nullptr; // CURLM* driving the handle; holds the connection between transfers
+    void* multi = nullptr; // CURLM* driving the group; holds the connections between transfers
+    FtpConnection* group = nullptr; // the connection owning `multi` (this one, when it does)
     FtpConnectionDelegate* delegate;
     std::string* target = nullptr;         // string the running transfer appends to
     const std::string* filePath = nullptr; // relative path of the running download
     bool aborted = false;
+    bool halted = false;
     bool tooLong = false;
-    int lastResult = 0; // CURLcode of the last transfer
-    long lastReply = 0; // the server's last reply code in it
+    bool active = false;    // a transfer is on the multi handle
+    bool done = false;      // ... and has ended, with result:
+    int result = 0;         // its CURLcode
+    bool stepTaken = false; // the group's last step was taken without a wait
+    int lastResult = 0;     // CURLcode of the last transfer
+    long lastReply = 0;     // the server's last reply code in it
     std::string error;
     char errorBuffer[256] = {};
 };

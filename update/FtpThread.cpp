@@ -121,8 +121,11 @@ long long factTime(const QByteArray& value) {
         factNumber(value.left(14)) < 0) {
         return -1;
     }
-    const QDate date = QDate::fromString(QString::fromLatin1(value.left(8)), "yyyyMMdd");
-    const QTime time = QTime::fromString(QString::fromLatin1(value.mid(8, 6)), "HHmmss");
+    // Read digit by digit: a parser with a format would consult the local time zone (and
+    // its file) for every name of a listing.
+    const auto digits = [&value](int at, int count) { return value.mid(at, count).toInt(); };
+    const QDate date(digits(0, 4), digits(4, 2), digits(6, 2));
+    const QTime time(digits(8, 2), digits(10, 2), digits(12, 2));
     return date.isValid() && time.isValid() ? QDateTime(date, time, Qt::UTC).toSecsSinceEpoch()
                                             : -1;
 }
@@ -284,7 +287,7 @@ void FtpThread::run() {
         prepareStaging();
     }
     if (!stopped()) {
-        downloadTree(root.get(), "", "");
+        downloadFiles();
     }
     connection.close();
     // From here the game's files change: the last update's record no longer tells them.
@@ -626,99 +629,182 @@ bool FtpThread::clearStaleData(const FtpNode* node, const std::string& localPath
     return true;
 }
 
-void FtpThread::downloadTree(FtpNode* node, const std::string& rawPath,
-                             const std::string& localPath) {
+void FtpThread::collectWanted(FtpNode* node, const std::string& rawPath,
+                              const std::string& localPath, std::deque<Wanted>& out) {
     for (const std::unique_ptr<FtpNode>& child : node->children) {
-        if (stopped()) {
-            return;
-        }
         const std::string childRaw = joinPath(rawPath, child->name);
         const std::string childLocal = joinPath(localPath, child->localName);
-        if (child->kind == FtpNode::File) {
-            if (child->wanted) {
-                downloadFile(child.get(), childRaw, childLocal);
-            }
-        } else {
-            downloadTree(child.get(), childRaw, childLocal);
+        if (child->kind == FtpNode::Directory) {
+            collectWanted(child.get(), childRaw, childLocal, out);
+        } else if (child->wanted) {
+            out.push_back(Wanted{child.get(), childRaw, childLocal});
         }
     }
 }
 
-void FtpThread::downloadFile(FtpNode* node, const std::string& rawPath,
-                             const std::string& localPath) {
-    const QString staged = stagingFolder() + "/data/" + qPath(localPath);
+void FtpThread::downloadFiles() {
+    std::deque<Wanted> pending;
+    collectWanted(root.get(), "", "", pending);
+    // The listing's connection takes the first file; more join only when there are more
+    // files, each logging in on its own.
+    fetches.clear();
+    fetches.resize(std::clamp<std::size_t>(pending.size(), 1, transfersAtOnce));
+    fetches[0].connection = &connection;
+    fetches[0].proven = true;
+    for (std::size_t i = 1; i < fetches.size(); ++i) {
+        auto more = std::make_unique<FtpConnection>(this);
+        if (more->open(&connection)) {
+            fetches[i].connection = more.get();
+            moreConnections.push_back(std::move(more));
+        }
+    }
+    while (true) {
+        for (Fetch& fetch : fetches) {
+            while (fetch.connection && !fetch.node && !pending.empty() && !stopped()) {
+                fetch.wanted = pending.front();
+                pending.pop_front();
+                if (startFetch(fetch)) {
+                    break;
+                }
+            }
+        }
+        const bool busy = std::any_of(fetches.begin(), fetches.end(),
+                                      [](const Fetch& fetch) { return fetch.node != nullptr; });
+        if (!busy) {
+            break;
+        }
+        // Once the run has failed, the other downloads end too.
+        const bool moved = connection.drive();
+        if (!moved) {
+            fail("libcurl could not move the downloads");
+        }
+        for (Fetch& fetch : fetches) {
+            if (fetch.node && failed) {
+                fetch.connection->stop();
+            }
+            if (fetch.node && (!moved || fetch.connection->ended())) {
+                endFetch(fetch, pending);
+            }
+        }
+    }
+    fetches.clear();
+    moreConnections.clear();
+}
+
+bool FtpThread::startFetch(Fetch& fetch) {
+    FtpNode* node = fetch.wanted.node;
+    fetch.staged = stagingFolder() + "/data/" + qPath(fetch.wanted.localPath);
     // Whatever an earlier run left in the way inside the staging area goes; what this run
     // has fetched stays.
-    if (!clearWayTo(stagingFolder(), staged, &readyFolder)) {
+    if (!clearWayTo(stagingFolder(), fetch.staged, &readyFolder)) {
         fail("could not make room in the staging folder " + stagingFolder());
-        return;
+        return false;
     }
     // Data left by an earlier run for another file than the server's was removed before
     // this run's stamps were written: what is staged now may be continued.
-    long long resumeFrom = 0;
-    const QFileInfo stagedInfo(staged);
+    fetch.resumeFrom = 0;
+    const QFileInfo stagedInfo(fetch.staged);
     if (node->size >= 0 && node->modified >= 0 && stagedInfo.isFile() &&
         stagedInfo.size() <= node->size) {
-        resumeFrom = stagedInfo.size();
+        fetch.resumeFrom = stagedInfo.size();
     }
-    bytesDone += resumeFrom;
-    fileStart = bytesDone;
+    bytesDone += fetch.resumeFrom;
+    fetch.counted = fetch.resumeFrom;
 
-    const std::string url = gameUrl() + encodePath(rawPath);
+    const std::string url = gameUrl() + encodePath(fetch.wanted.rawPath);
     qDebug() << "ftp file - " << printable(url).constData();
-    qDebug() << "loc file - " << (localFolder + gameName + "/" + localPath).c_str();
-    if (resumeFrom > 0 && resumeFrom == node->size) {
+    qDebug() << "loc file - " << (localFolder + gameName + "/" + fetch.wanted.localPath).c_str();
+    if (fetch.resumeFrom > 0 && fetch.resumeFrom == node->size) {
         qDebug() << "already whole from an earlier run";
-        return;
+        return false;
     }
-    file = std::make_unique<QFile>(staged);
+    fetch.file = std::make_unique<QFile>(fetch.staged);
     const QIODevice::OpenMode mode =
-        resumeFrom > 0 ? QIODevice::Append : QIODevice::WriteOnly | QIODevice::Truncate;
-    if (!file->open(mode)) {
-        fail(" Could not open file for writing " + staged + ": " + file->errorString());
-        file.reset();
-        return;
+        fetch.resumeFrom > 0 ? QIODevice::Append : QIODevice::WriteOnly | QIODevice::Truncate;
+    if (!fetch.file->open(mode)) {
+        fail(" Could not open file for writing " + fetch.staged + ": " + fetch.file->errorString());
+        fetch.file.reset();
+        return false;
     }
-    if (resumeFrom > 0) {
-        qDebug() << "continuing at byte" << resumeFrom;
+    if (fetch.resumeFrom > 0) {
+        qDebug() << "continuing at byte" << fetch.resumeFrom;
     }
-    buffer.clear();
     total = int(std::clamp(node->size, 0ll, (long long)INT_MAX));
-    fileLeft = node->size >= 0 ? node->size - resumeFrom : -1;
-    bool received = connection.download(url, gameName + "/" + rawPath, buffer, resumeFrom);
-    if (!received && resumeFrom > 0 && connection.restartRefused() && file->flush() &&
-        file->resize(0)) {
+    fetch.left = node->size >= 0 ? node->size - fetch.resumeFrom : -1;
+    fetch.node = node;
+    if (!fetch.connection->startDownload(url, gameName + "/" + fetch.wanted.rawPath, fetch.buffer,
+                                         fetch.resumeFrom)) {
+        fetch.node = nullptr;
+        fetch.file.reset();
+        qDebug() << "download failed -" << printable(url).constData()
+                 << fetch.connection->errorString().c_str();
+        failed = true;
+        return false;
+    }
+    return true;
+}
+
+void FtpThread::endFetch(Fetch& fetch, std::deque<Wanted>& pending) {
+    FtpConnection& over = *fetch.connection;
+    FtpNode* node = fetch.node;
+    const std::string url = gameUrl() + encodePath(fetch.wanted.rawPath);
+    bool received = over.finishDownload();
+    if (!received && fetch.resumeFrom > 0 && over.restartRefused() && fetch.file->flush() &&
+        fetch.file->resize(0)) {
         // The server cannot continue a file: it comes again from its first byte.
         qDebug() << "the server refused to continue; starting over";
-        bytesDone = fileStart - resumeFrom;
-        fileStart = bytesDone;
-        resumeFrom = 0;
-        fileLeft = node->size;
-        buffer.clear();
-        received = connection.download(url, gameName + "/" + rawPath, buffer, 0);
+        bytesDone -= fetch.counted;
+        fetch.counted = 0;
+        fetch.resumeFrom = 0;
+        fetch.left = node->size;
+        if (over.startDownload(url, gameName + "/" + fetch.wanted.rawPath, fetch.buffer, 0)) {
+            return; // under way again
+        }
     }
-    const bool written = file->flush();
-    file->close();
-    file.reset();
+    const bool written = fetch.file->flush();
+    const bool nothingCame = fetch.file->size() == fetch.resumeFrom;
+    fetch.file->close();
+    fetch.file.reset();
+    fetch.node = nullptr;
+    if (!received && !fetch.proven && nothingCame && !stopped()) {
+        // A further connection the server would not serve (it may take fewer at once): it is
+        // left out and its file goes to another connection.
+        qDebug() << "a further connection failed -" << over.errorString().c_str()
+                 << "- its file goes to another";
+        bytesDone -= fetch.counted;
+        pending.push_front(fetch.wanted);
+        over.close();
+        fetch.connection = nullptr;
+        return;
+    }
     if (!received) {
-        qDebug() << "download failed -" << printable(url).constData()
-                 << connection.errorString().c_str();
+        qDebug() << "download failed -" << printable(url).constData() << over.errorString().c_str();
         failed = true; // the data so far stays for the next run
         return;
     }
+    fetch.proven = true;
     if (!written) {
-        fail("could not write " + staged);
+        fail("could not write " + fetch.staged);
         return;
     }
-    const qint64 size = QFileInfo(staged).size();
-    bytesDone = fileStart - resumeFrom + size;
+    const qint64 size = QFileInfo(fetch.staged).size();
+    bytesDone += size - fetch.counted;
     if (node->size >= 0 && size != node->size) {
-        QFile::remove(staged);
+        QFile::remove(fetch.staged);
         fail(QString("%1 came with %2 bytes, the server announced %3")
-                 .arg(qPath(localPath))
+                 .arg(qPath(fetch.wanted.localPath))
                  .arg(size)
                  .arg(node->size));
     }
+}
+
+FtpThread::Fetch* FtpThread::fetchOf(const FtpConnection& from) {
+    for (Fetch& fetch : fetches) {
+        if (fetch.connection == &from) {
+            return &fetch;
+        }
+    }
+    return nullptr;
 }
 
 void FtpThread::placeTree(FtpNode* node, const std::string& localPath) {
@@ -816,31 +902,34 @@ bool FtpThread::insideGameFolder(const QString& path) const {
     return !folder.isEmpty() && (resolved == folder || resolved.startsWith(folder + '/'));
 }
 
-void FtpThread::onFileReceived(const std::string& relPath, const std::string& data) {
-    if (data.empty() || !file || !file->isOpen()) {
+void FtpThread::onFileReceived(FtpConnection& from, const std::string& relPath,
+                               const std::string& data) {
+    Fetch* fetch = fetchOf(from);
+    if (data.empty() || !fetch || !fetch->file || !fetch->file->isOpen()) {
         return;
     }
+    QFile& file = *fetch->file;
     const qint64 size = static_cast<qint64>(data.size());
     // The room on the disk was checked for the announced sizes: no byte beyond them.
-    if (fileLeft >= 0 && size > fileLeft) {
+    if (fetch->left >= 0 && size > fetch->left) {
         fail(QString("%1 brings more bytes than the server announced")
                  .arg(QString(printableName(relPath))));
-        connection.abortTransfer();
+        from.abortTransfer();
         // Not a file to continue later: the same server would only bring too much again.
-        file->close();
-        file->remove();
+        file.close();
+        file.remove();
         return;
     }
-    fileLeft -= fileLeft >= 0 ? size : 0;
-    if (file->write(data.data(), size) != size) {
-        qDebug() << " Could not write file" << file->errorString();
+    fetch->left -= fetch->left >= 0 ? size : 0;
+    if (file.write(data.data(), size) != size) {
+        qDebug() << " Could not write file" << file.errorString();
         failed = true;
-        connection.abortTransfer();
+        from.abortTransfer();
         return;
     }
 }
 
-void FtpThread::onProgress(double dltotal, double dlnow, double, double) {
+void FtpThread::onProgress(FtpConnection& from, double dltotal, double dlnow, double, double) {
     auto toInt = [](double value) {
         return value <= 0 ? 0 : value >= INT_MAX ? INT_MAX : static_cast<int>(value);
     };
@@ -848,8 +937,11 @@ void FtpThread::onProgress(double dltotal, double dlnow, double, double) {
         total = toInt(dltotal);
     }
     current = toInt(dlnow);
-    if (dlnow > 0) {
-        bytesDone = fileStart + static_cast<long long>(dlnow);
+    Fetch* fetch = fetchOf(from);
+    if (fetch && dlnow > 0) {
+        const long long now = fetch->resumeFrom + static_cast<long long>(dlnow);
+        bytesDone += now - fetch->counted;
+        fetch->counted = now;
     }
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <atomic>
+#include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <QSet>
 #include <QString>
@@ -47,6 +49,10 @@ public:
     // A file the server announces as larger than this is refused (4 TiB): no game holds
     // one, and a million of them still add up without overflow.
     static constexpr long long maxFileBytes = 1ll << 42;
+    // Files fetched at once, each over a server connection of its own: while one waits for
+    // the server or the disk, the others move. A server that takes fewer connections gets
+    // fewer: a further connection over which no file came whole gives its file back.
+    static constexpr int transfersAtOnce = 3;
     // The staging folder's name inside the game folder; the server may not list it.
     static const char* const stagingName;
     // The file in the staging folder noting each staged file's size and time on the server.
@@ -58,8 +64,10 @@ public:
     explicit FtpThread(const std::string& gameName, bool repair = false);
     ~FtpThread() override;
 
-    void onFileReceived(const std::string& relPath, const std::string& data) override;
-    void onProgress(double dltotal, double dlnow, double ultotal, double ulnow) override;
+    void onFileReceived(FtpConnection& from, const std::string& relPath,
+                        const std::string& data) override;
+    void onProgress(FtpConnection& from, double dltotal, double dlnow, double ultotal,
+                    double ulnow) override;
     void onListReceived(FtpNode* node, const std::string& relPath,
                         const std::string& listing) override;
 
@@ -91,6 +99,26 @@ protected:
     void run() override;
 
 private:
+    // A file to fetch, by its path on the server and on the disk.
+    struct Wanted {
+        FtpNode* node;
+        std::string rawPath;
+        std::string localPath;
+    };
+    // A download under way over one connection of the group; idle without a node.
+    struct Fetch {
+        FtpConnection* connection = nullptr; // null once left out
+        bool proven = false;                 // a file came whole over it
+        FtpNode* node = nullptr;
+        Wanted wanted{};
+        QString staged; // its file in the staging folder
+        std::unique_ptr<QFile> file;
+        std::string buffer; // pieces on their way to disk
+        long long resumeFrom = 0;
+        long long counted = 0; // its bytes counted in bytesDone
+        long long left = -1;   // bytes it may still bring, -1: unknown
+    };
+
     bool sizeTree(FtpNode* node, const std::string& rawPath, int depth);
     bool listFolder(const std::string& url, FtpNode* node, const std::string& relPath,
                     std::string& listing);
@@ -104,8 +132,17 @@ private:
     void prepareStaging();
     bool clearStaleData(const FtpNode* node, const std::string& localPath,
                         const QHash<QByteArray, QByteArray>& earlier, QByteArray& current);
-    void downloadTree(FtpNode* node, const std::string& rawPath, const std::string& localPath);
-    void downloadFile(FtpNode* node, const std::string& rawPath, const std::string& localPath);
+    void collectWanted(FtpNode* node, const std::string& rawPath, const std::string& localPath,
+                       std::deque<Wanted>& out);
+    // Fetches every wanted file into the staging folder, transfersAtOnce at a time.
+    void downloadFiles();
+    // Opens the fetch's staged file and starts its download; false when none runs (the file
+    // was whole already, or the run failed).
+    bool startFetch(Fetch& fetch);
+    // Takes the fetch's ended download: checks and keeps the file, starts it again when the
+    // server cannot continue it, or gives the file back to `pending`.
+    void endFetch(Fetch& fetch, std::deque<Wanted>& pending);
+    Fetch* fetchOf(const FtpConnection& connection);
     void placeTree(FtpNode* node, const std::string& localPath);
     // Whether the node is the game's package: "<game>.zip" at the top of the tree.
     bool isPackage(const FtpNode* folder, const FtpNode* node) const;
@@ -129,7 +166,6 @@ private:
     QString stagingFolder() const;
     void fail(const QString& why);
 
-    std::string buffer; // pieces of the file being downloaded, on their way to disk
     std::string gameName;
     std::unique_ptr<FtpNode> root;
     FtpConnection connection;
@@ -137,11 +173,10 @@ private:
     bool failed = false;            // a transfer or local write failed: nothing more is done
     int treeNames = 0;              // names listed so far in this run
     long long treeListingBytes = 0; // bytes of this run's listings so far
-    std::unique_ptr<QFile> file;    // staging file of the running download
-    long long fileStart = 0;        // bytesDone when the running download began
-    long long fileLeft = -1;        // bytes the running download may still bring, -1: unknown
-    bool factsListing = true;       // listings are MLSD replies
-    QString readyFolder;            // staging folder made ready for the last download
+    std::vector<Fetch> fetches;     // the downloads under way, one per connection
+    std::vector<std::unique_ptr<FtpConnection>> moreConnections; // the group's others
+    bool factsListing = true;                                    // listings are MLSD replies
+    QString readyFolder; // staging folder made ready for the last download
     bool repair = false;
     InstallRecord record; // what the last update installed, read by a repair
     bool hasRecord = false;

@@ -82,7 +82,9 @@ bool FtpServerFixture::start(const Options& options) {
                      "--encoding",
                      QString::fromLatin1(options.encoding),
                      "--cut-after",
-                     QString::number(options.cutAfter)};
+                     QString::number(options.cutAfter),
+                     "--connections-per-address",
+                     QString::number(options.connectionsPerAddress)};
     if (options.refuseRest) {
         args << "--refuse-rest";
     }

@@ -25,8 +25,9 @@ public:
         QByteArray encoding = "utf8";
         // Drops the first download's data connection after this many bytes (0: never).
         qint64 cutAfter = 0;
-        bool refuseRest = false; // REST answered with 502
-        bool namesOnly = false;  // MLSD answered with 500: names are listed by NLST alone
+        bool refuseRest = false;       // REST answered with 502
+        bool namesOnly = false;        // MLSD answered with 500: names are listed by NLST alone
+        int connectionsPerAddress = 0; // more are turned away with 421 (0: no limit)
     };
 
     FtpServerFixture();

@@ -50,6 +50,8 @@ def main():
     parser.add_argument("--cut-after", type=int, default=0)
     parser.add_argument("--refuse-rest", action="store_true")
     parser.add_argument("--names-only", action="store_true")
+    parser.add_argument("--connections-per-address", type=int, default=0,
+                        help="control connections from one address, 0 for no limit")
     args = parser.parse_args()
 
     extra = json.loads(args.extra)
@@ -189,6 +191,7 @@ def main():
     logging.basicConfig(level=logging.WARNING, stream=sys.stderr)
     server = FTPServer(("127.0.0.1", args.port), Handler)
     server.max_cons = 64
+    server.max_cons_per_ip = args.connections_per_address
     print("PORT %d" % server.address[1], flush=True)
     server.serve_forever(handle_exit=True)
 
