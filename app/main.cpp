@@ -21,6 +21,7 @@
 #include "archive/ResourceArchive.h"
 #include "archive/RunTree.h"
 #include "platform/Console.h"
+#include "platform/FontConfiguration.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SingleInstance.h"
 #include "utility/SaveData.h"
@@ -71,9 +72,10 @@ int main(int argc, char** argv) {
     if (!SingleInstance::claim(kLockName)) {
         std::exit(-1); // the first copy was asked to come to the front
     }
-    // The font's entry is inflated on a worker while the toolkit starts; main's reader
-    // is used nowhere else.
+    // While the toolkit starts, a worker reads the system's font configuration and then
+    // inflates the font's entry; main's reader is used nowhere else.
     const auto loadFont = [] {
+        FontConfiguration::load();
         return std::unique_ptr<QByteArray>(loadBytes(archiveReader, "font/simhei.ttf"));
     };
     std::future<std::unique_ptr<QByteArray>> font;

@@ -11,7 +11,10 @@
 #include <thread>
 #include <utility>
 
+#include <QBuffer>
+#include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 
 #include <unzip.h>
 
@@ -231,8 +234,25 @@ QPixmap loadPixmap(ResourceArchive* reader, const QString& name) {
     }
     int n = 0;
     const std::unique_ptr<unsigned char[]> data(reader->extract(name.toStdString(), n));
-    QImage image;
-    if (data == nullptr || !image.loadFromData(data.get(), n)) {
+    if (data == nullptr) {
+        return QPixmap();
+    }
+    // The name's suffix says the format, as a file's would, and only that format's reader
+    // is asked: letting Qt recognise the format, or check it against every reader, loads
+    // every image reader plugin there is. A picture whose bytes are not what its name says
+    // is still recognised from them.
+    QBuffer bytes;
+    bytes.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(data.get()), n));
+    bytes.open(QIODevice::ReadOnly);
+    QImageReader named(&bytes, QFileInfo(name).suffix().toLower().toLatin1());
+    named.setAutoDetectImageFormat(false);
+    QImage image = named.read();
+    if (image.isNull()) {
+        bytes.seek(0);
+        QImageReader recognised(&bytes);
+        image = recognised.read();
+    }
+    if (image.isNull()) {
         return QPixmap();
     }
     // A palette picture stays one byte a pixel: drawing converts the colours as it goes, with

@@ -84,6 +84,8 @@ private slots:
     void badFiles();
     void emptyPathSaysNothing();
     void zeroLengthEntry();
+    void picturesByName_data();
+    void picturesByName();
     void damagedEntry_data();
     void damagedEntry();
     void memSeekBounds_data();
@@ -256,6 +258,39 @@ void TestResourceArchive::zeroLengthEntry() {
     QVERIFY(bytes);
     QVERIFY(bytes->isEmpty());
     QVERIFY(loadPixmap(opened.reader.get(), "empty.png").isNull());
+}
+
+void TestResourceArchive::picturesByName_data() {
+    QImage picture(3, 2, QImage::Format_Indexed8);
+    picture.setColorTable({qRgb(10, 20, 30), qRgb(200, 100, 0)});
+    picture.fill(1);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QVERIFY(picture.save(&buffer, "PNG"));
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("decoded");
+    QTest::newRow("named for its format") << QByteArray("a.png") << png << true;
+    QTest::newRow("upper-case suffix") << QByteArray("a.PNG") << png << true;
+    QTest::newRow("named for another format") << QByteArray("a.gif") << png << true;
+    QTest::newRow("no suffix") << QByteArray("a") << png << true;
+    QTest::newRow("not a picture") << QByteArray("b.png") << QByteArray("not a picture") << false;
+}
+
+void TestResourceArchive::picturesByName() {
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, decoded);
+    QTemporaryDir dir;
+    Opened opened = open(writeFile(dir, "res.dat", encrypted(makeZip({{name, bytes}}))));
+    QVERIFY(opened.reader);
+    const QPixmap pixmap = loadPixmap(opened.reader.get(), QString::fromLatin1(name));
+    QCOMPARE(!pixmap.isNull(), decoded);
+    if (decoded) {
+        QCOMPARE(pixmap.size(), QSize(3, 2));
+        QCOMPARE(pixmap.toImage().pixel(2, 1), qRgb(200, 100, 0));
+    }
 }
 
 void TestResourceArchive::damagedEntry_data() {

@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include <QPainter>
+#include <QProxyStyle>
 
 #include "DataRows.h"
 #include "TestSupport.h"
@@ -71,6 +72,8 @@ private slots:
     void logKeepsLastRuns_data();
     void logKeepsLastRuns();
     void installedTree();
+    void standardIconsAsBefore_data();
+    void standardIconsAsBefore();
     void picturesScaleSmoothly_data();
     void picturesScaleSmoothly();
 
@@ -439,6 +442,25 @@ void TestStartup::installedTree() {
     QCOMPARE(out.count("buffer"), kReaders);
     QTest::qWait(300);
     QCOMPARE(launcher->state(), QProcess::Running);
+}
+
+void TestStartup::standardIconsAsBefore_data() {
+    testsupport::addRows<int>(
+        "icon", {{"tool bar arrow, across", QStyle::SP_ToolBarHorizontalExtensionButton},
+                 {"tool bar arrow, down", QStyle::SP_ToolBarVerticalExtensionButton},
+                 {"another icon", QStyle::SP_ArrowBack}});
+}
+
+void TestStartup::standardIconsAsBefore() {
+    QFETCH(int, icon);
+    const auto which = static_cast<QStyle::StandardPixmap>(icon);
+    SmoothPictureStyle style;
+    QProxyStyle plain;
+    const QImage drawn = style.standardIcon(which).pixmap(16).toImage();
+    QVERIFY(!drawn.isNull());
+    QCOMPARE(drawn, plain.standardIcon(which).pixmap(16).toImage());
+    QCOMPARE(style.standardIcon(which).availableSizes(),
+             plain.standardIcon(which).availableSizes());
 }
 
 void TestStartup::picturesScaleSmoothly_data() {
