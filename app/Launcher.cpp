@@ -48,6 +48,10 @@ namespace {
 ResourceArchive* const archiveReader = ResourceArchive::openDefault();
 
 constexpr int kRefreshInterval = 1000;
+// The archive's readers let their decrypted copy go once nothing was read for this long:
+// opening it again for the next picture takes about a millisecond, keeping it half a
+// megabyte for as long as the launcher stays open.
+constexpr std::chrono::seconds kArchiveUnused{5};
 const char kLoginCodeKey[] = "K4T7W2N9Q1X5M8P3";
 
 QString gameFolder(const QString& name) {
@@ -280,6 +284,8 @@ void Launcher::processFinished(int exitCode) {
 }
 
 void Launcher::update() {
+    // The pictures were read at start; the archive is opened again when one is next needed.
+    ResourceArchive::releaseUnused(kArchiveUnused);
     if (loggedIn && busy == 0) {
         requestLogin();
     }

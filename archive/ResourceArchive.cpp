@@ -1,5 +1,7 @@
 #include "archive/ResourceArchive.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <deque>
@@ -10,6 +12,7 @@
 #include <system_error>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -64,6 +67,19 @@ struct OpeningQueue {
     bool running = false;
 };
 
+// The default readers, for releaseUnused(), and when one of them was last read.
+struct DefaultReaders {
+    std::mutex mutex;
+    std::vector<ResourceArchive*> all;
+    std::chrono::steady_clock::time_point lastRead = std::chrono::steady_clock::now();
+    int reading = 0; // extract() calls under way
+};
+
+DefaultReaders& defaultReaders() {
+    static auto* readers = new DefaultReaders; // never destroyed, as sharedCopy()
+    return *readers;
+}
+
 OpeningQueue& openingQueue() {
     static auto* queue = new OpeningQueue; // never destroyed, as sharedCopy()
     return *queue;
@@ -113,6 +129,11 @@ ResourceArchive* ResourceArchive::create(const std::string& path, const unsigned
 
 ResourceArchive* ResourceArchive::openDefault() {
     auto* reader = new ResourceArchive;
+    {
+        DefaultReaders& readers = defaultReaders();
+        const std::lock_guard<std::mutex> lock(readers.mutex);
+        readers.all.push_back(reader);
+    }
     std::promise<void> opened;
     reader->opening = opened.get_future().share();
     OpeningQueue& queue = openingQueue();
@@ -211,6 +232,12 @@ bool ResourceArchive::openImage(const std::string& archivePath,
 
 ResourceArchive::~ResourceArchive() {
     waitUntilOpen();
+    if (opening.valid()) {
+        DefaultReaders& readers = defaultReaders();
+        const std::lock_guard<std::mutex> lock(readers.mutex);
+        readers.all.erase(std::remove(readers.all.begin(), readers.all.end(), this),
+                          readers.all.end());
+    }
     if (zipHandle != nullptr) {
         unzClose(zipHandle);
         zipHandle = nullptr;
@@ -222,10 +249,42 @@ ResourceArchive::~ResourceArchive() {
 unsigned char* ResourceArchive::extract(const std::string& name, int& size) {
     size = 0;
     waitUntilOpen();
-    if (zipHandle == nullptr) {
-        return nullptr;
+    DefaultReaders& readers = defaultReaders();
+    if (opening.valid()) {
+        const std::lock_guard<std::mutex> lock(readers.mutex);
+        readers.lastRead = std::chrono::steady_clock::now();
+        ++readers.reading;
     }
-    return readZipEntry(zipHandle, name, size);
+    if (released) {
+        released = false;
+        openShared(path);
+    }
+    unsigned char* data = zipHandle != nullptr ? readZipEntry(zipHandle, name, size) : nullptr;
+    if (opening.valid()) {
+        const std::lock_guard<std::mutex> lock(readers.mutex);
+        --readers.reading;
+    }
+    return data;
+}
+
+void ResourceArchive::releaseUnused(std::chrono::milliseconds unused) {
+    DefaultReaders& readers = defaultReaders();
+    const std::lock_guard<std::mutex> lock(readers.mutex);
+    if (readers.reading > 0 || std::chrono::steady_clock::now() - readers.lastRead < unused) {
+        return;
+    }
+    for (ResourceArchive* reader : readers.all) {
+        // One still opening is left alone: its opening thread is using it.
+        if (reader->zipHandle == nullptr ||
+            reader->opening.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+            continue;
+        }
+        unzClose(reader->zipHandle);
+        reader->zipHandle = nullptr;
+        reader->image.reset();
+        reader->released = true;
+        consolePrintWithName(kArchiveClosedFormat, reader->path);
+    }
 }
 
 QPixmap loadPixmap(ResourceArchive* reader, const QString& name) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <future>
 #include <memory>
@@ -38,6 +39,13 @@ public:
     // size 0 when the entry is missing, damaged or cannot be held in memory.
     unsigned char* extract(const std::string& name, int& size);
 
+    // When no default reader has been read for `unused`, each open one drops its zip reader
+    // and, with the last of them, the decrypted copy goes; a reader opens the file again
+    // (read, decrypted and reported anew) when it is next asked for an entry. The launcher
+    // reads its pictures at start and then stays open for hours: half a megabyte it holds
+    // for nothing. Call it on the thread that reads the readers.
+    static void releaseUnused(std::chrono::milliseconds unused);
+
 private:
     ResourceArchive() = default;
     bool open(const std::string& path, const unsigned char key[16],
@@ -56,6 +64,7 @@ private:
     std::shared_future<void> opening;
 
     void* zipHandle = nullptr;
+    bool released = false; // by releaseUnused(): opened again on the next extract()
     std::string path;
     // The decrypted zip image (shared by the default readers); must outlive zipHandle.
     std::shared_ptr<unsigned char> image;

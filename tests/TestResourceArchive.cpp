@@ -502,6 +502,9 @@ void TestResourceArchive::defaultReadersFollowTheFile() {
     std::unique_ptr<ResourceArchive> third(ResourceArchive::openDefault());
     const QByteArray fromThird = extracted(third.get(), "v", size);
     const QByteArray fromFirst = extracted(first.get(), "v", size);
+    // Let go while unused, a reader opens the file as it is now when read again.
+    ResourceArchive::releaseUnused(std::chrono::milliseconds(0));
+    const QByteArray reopened = extracted(first.get(), "v", size);
     first.reset();
     second.reset();
     third.reset();
@@ -509,7 +512,8 @@ void TestResourceArchive::defaultReadersFollowTheFile() {
     QCOMPARE(fromSecond, QByteArray("first"));
     QCOMPARE(fromThird, QByteArray("second, longer"));
     QCOMPARE(fromFirst, QByteArray("first"));
-    QCOMPARE(capture.take().count(kOpened), 3);
+    QCOMPARE(reopened, QByteArray("second, longer"));
+    QCOMPARE(capture.take().count(kOpened), 4);
 }
 
 QTEST_MAIN(TestResourceArchive)

@@ -1,5 +1,6 @@
 #include "utility/RequestJson.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QEventLoop>
 #include <QLoggingCategory>
@@ -39,7 +40,22 @@ QByteArray RequestJson::formBody(const QUrlQuery& form) {
     return pairs.join('&').toUtf8();
 }
 
+void RequestJson::leaveOutNetworkBearers() {
+    static bool done = false;
+    if (done) {
+        return;
+    }
+    done = true;
+    // The bearer plugins are looked for once, by the first network access manager, in the
+    // plugin folders of that moment: there are none while it is made.
+    const QStringList folders = QCoreApplication::libraryPaths();
+    QCoreApplication::setLibraryPaths({});
+    { const QNetworkAccessManager first; }
+    QCoreApplication::setLibraryPaths(folders);
+}
+
 QByteArray RequestJson::send(const QUrl& url, const QUrlQuery& form, bool& ok) {
+    leaveOutNetworkBearers();
     QEventLoop loop;
     QNetworkAccessManager manager;
     connect(&manager, SIGNAL(finished(QNetworkReply*)), &loop, SLOT(quit()));

@@ -36,6 +36,12 @@ public:
     // joined by "&", values not form-encoded any further, so a Base64 value keeps its
     // "+", "/" and "=". Only what would break the pairs ("&", "%") stays escaped.
     static QByteArray formBody(const QUrlQuery& form);
+    // Keeps Qt's network bearer plugins from loading: call before the first network access
+    // manager of the process is made (later calls do nothing). They serve roaming between
+    // networks, which a launcher talking to one server has no use for, and cost a thread
+    // that polls the network interfaces every ten seconds, a D-Bus connection to the
+    // network manager and about a megabyte.
+    static void leaveOutNetworkBearers();
 
     void setTimeout(int milliseconds) { timeoutMs = milliseconds; }
     // True while a call of this object is waiting for its reply.

@@ -6,6 +6,7 @@
 #include <QUrl>
 #include <QWebView>
 
+#include "utility/RequestJson.h"
 #include "utility/XmlServerParser.h"
 #include "widgets/OperatorPage.h"
 
@@ -19,6 +20,7 @@ QWebView* createPageWebView(QWidget* page) {
 
 QWebView* operatorView(QWebView* view) {
     if (view->findChild<OperatorPage*>(QString(), Qt::FindDirectChildrenOnly) == nullptr) {
+        utility::RequestJson::leaveOutNetworkBearers();
         view->setPage(new OperatorPage(view));
     }
     return view;

@@ -15,6 +15,8 @@ resident size is printed against it as well, for information.
     /usr/bin/python3 bench/tickerbench/tickerbench.py LAUNCHER WORKDIR SERVICE ANCHOR [SECONDS]
 
 Run it on an X display with 127.0.0.1 ports 80 and 2356 free (run.sh provides both).
+With TICKERBENCH_SMAPS=<folder> set, the first run leaves each process's /proc/PID/smaps
+there (smaps.0 the launcher's, then the anchors'), to see where the resident pages are.
 """
 import os
 import sqlite3
@@ -148,6 +150,13 @@ def one_run(launcher, workdir, service, anchors, seconds, notice_bytes):
                 watched = [Watched(p) for p in processes]
                 before = refreshes(log_path)
                 measure(watched, seconds)
+                # With TICKERBENCH_SMAPS=<folder>: where each process's resident pages are.
+                folder = os.environ.get("TICKERBENCH_SMAPS")
+                if folder and not notice_bytes:
+                    for i, p in enumerate(processes):
+                        with open("/proc/%d/smaps" % p.pid) as f, \
+                                open(os.path.join(folder, "smaps.%d" % i), "w") as out:
+                            out.write(f.read())
                 # Logged in: the launcher refreshes about once a second.
                 count = refreshes(log_path) - before
                 if count < seconds / 2:
