@@ -19,6 +19,7 @@
 #include "app/SmoothPictureStyle.h"
 #include "app/VerifyCommand.h"
 #include "app/WakeUpListener.h"
+#include "archive/PicturesAhead.h"
 #include "archive/ResourceArchive.h"
 #include "archive/RunTree.h"
 #include "platform/Console.h"
@@ -46,6 +47,17 @@ __attribute__((constructor(101))) void enterProgramFolder() {
 
 ResourceArchive* const archiveReader = ResourceArchive::openDefault();
 constexpr int kNoLockMessage = 210;
+
+// The pictures the window and the login dialog ask for as they are built, in that order:
+// the top bar, the game page, the bottom bar, the login dialog. A picture missing here is
+// only decoded later, on the window's thread.
+const QStringList kFirstScreenPictures = {
+    "main/up.png",      "main/min.png",    "main/exitsmall.png", "main/menupush.png",
+    "main/menu.png",    "main/divide.png", "main/base.png",      "main/7poker.png",
+    "main/gos.png",     "main/hongs.png",  "main/majong.png",    "main/down.png",
+    "main/refresh.png", "main/exit.png",   "main/charge.png",    "login/logbase.png",
+    "login/login.png",  "login/join.png",  "login/check.png",
+};
 
 // "--verify GAME": the game's files are checked and repaired without a window. Not while
 // a copy of the launcher runs: it could be updating the same game.
@@ -115,7 +127,17 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon(runtree::iconPath));
     QApplication::setDesktopFileName("boardgame-launcher");
 
-    if (const std::unique_ptr<QByteArray> fontData = font.valid() ? font.get() : loadFont()) {
+    const std::unique_ptr<QByteArray> fontData = font.valid() ? font.get() : loadFont();
+    // Main's reader is free now: a worker decodes the first screen's pictures while this
+    // thread builds the window (the toolkit has started, so the second core is free).
+    PicturesAhead::expect(kFirstScreenPictures);
+    std::future<void> pictures;
+    try {
+        pictures = std::async(std::launch::async, PicturesAhead::decodeExpected, archiveReader);
+    } catch (const std::system_error&) {
+        // The window's thread decodes each picture as it asks for it.
+    }
+    if (fontData != nullptr) {
         QFontDatabase::addApplicationFontFromData(*fontData);
     }
     // Each of these keeps its empty state when its data cannot be read; the window is
@@ -130,6 +152,7 @@ int main(int argc, char** argv) {
         qWarning() << "A second copy cannot bring this one to the front";
     }
     launcher->show();
+    PicturesAhead::clear();
     if (!SingleInstance::errorString().empty()) {
         // Said to the player as well: two copies could now update one game at once.
         QTimer::singleShot(0, launcher.get(), [] {

@@ -1,3 +1,4 @@
+#include <future>
 #include <memory>
 
 #include <QtTest>
@@ -8,6 +9,7 @@
 #include "FdCapture.h"
 #include "TestSupport.h"
 #include "archive/MemoryFile.h"
+#include "archive/PicturesAhead.h"
 #include "archive/ResourceArchive.h"
 #include "archive/Seed.h"
 
@@ -290,6 +292,19 @@ void TestResourceArchive::picturesByName() {
     if (decoded) {
         QCOMPARE(pixmap.size(), QSize(3, 2));
         QCOMPARE(pixmap.toImage().pixel(2, 1), qRgb(200, 100, 0));
+    }
+    // Decoded ahead by a worker, or by the caller when no worker has started it: the same
+    // picture; one never decoded ahead and missing is still null.
+    for (const bool worker : {true, false}) {
+        PicturesAhead::expect({QString::fromLatin1(name), "missing.png"});
+        if (worker) {
+            std::async(std::launch::async, PicturesAhead::decodeExpected, opened.reader.get())
+                .wait();
+        }
+        const QPixmap ahead = PicturesAhead::pixmap(opened.reader.get(), QString::fromLatin1(name));
+        QCOMPARE(ahead.toImage(), pixmap.toImage());
+        QVERIFY(PicturesAhead::pixmap(opened.reader.get(), "missing.png").isNull());
+        PicturesAhead::clear();
     }
 }
 

@@ -9,6 +9,7 @@
 #include <QPixmap>
 #include <QString>
 
+#include "archive/PicturesAhead.h"
 #include "archive/ResourceArchive.h"
 #include "utility/GameTable.h"
 #include "utility/XmlMsgParser.h"
@@ -50,7 +51,7 @@ GameView::GameView(QWidget* parent) : QWidget(parent) {
 
     background = new QLabel(this);
     background->setObjectName("background");
-    background->setPixmap(loadPixmap(archiveReader, "main/base.png"));
+    background->setPixmap(PicturesAhead::pixmap(archiveReader, "main/base.png"));
     background->move(0, 0);
     background->show();
 

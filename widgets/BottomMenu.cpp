@@ -10,6 +10,7 @@
 #include <QString>
 #include <QTimer>
 
+#include "archive/PicturesAhead.h"
 #include "archive/ResourceArchive.h"
 #include "utility/XmlMsgParser.h"
 #include "widgets/ButtonSupport.h"
@@ -44,7 +45,7 @@ BottomMenu::BottomMenu(QWidget* parent) : QWidget(parent) {
 
     background = new QLabel(this);
     background->setObjectName("background");
-    background->setPixmap(loadPixmap(archiveReader, "main/down.png"));
+    background->setPixmap(PicturesAhead::pixmap(archiveReader, "main/down.png"));
     background->move(0, 0);
     background->adjustSize();
     background->show();

@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QPushButton>
 
+#include "archive/PicturesAhead.h"
 #include "archive/ResourceArchive.h"
 #include "widgets/LauncherStyle.h"
 #include "widgets/ZVButton.h"
@@ -20,7 +21,7 @@ namespace buttonsupport {
 
 void showPicture(QPushButton* button, QMap<int, QString>& images, int state) {
     // Only the path is kept; the picture is decoded again on every change of state.
-    const QPixmap pixmap = loadPixmap(archiveReader, images[state]);
+    const QPixmap pixmap = PicturesAhead::pixmap(archiveReader, images[state]);
     button->setIcon(QIcon(pixmap));
     button->setIconSize(pixmap.size());
 }

@@ -12,6 +12,7 @@
 #include <QRect>
 #include <QTimer>
 
+#include "archive/PicturesAhead.h"
 #include "archive/ResourceArchive.h"
 #include "utility/SaveData.h"
 #include "utility/XmlMsgParser.h"
@@ -29,7 +30,7 @@ LoginView::LoginView(QWidget* parent) : QDialog(parent, Qt::WindowCloseButtonHin
     auto* messages = utility::XmlMsgParser::getInstance();
     setWindowTitle(messages->message(0));
 
-    const QPixmap base = loadPixmap(archiveReader, "login/logbase.png");
+    const QPixmap base = PicturesAhead::pixmap(archiveReader, "login/logbase.png");
     setFixedSize(base.size());
     setSizeGripEnabled(false);
     background = new QLabel(this);

@@ -9,6 +9,7 @@
 #include <QPoint>
 #include <QWindow>
 
+#include "archive/PicturesAhead.h"
 #include "archive/ResourceArchive.h"
 #include "utility/XmlMsgParser.h"
 #include "widgets/ButtonSupport.h"
@@ -23,7 +24,7 @@ ResourceArchive* const archiveReader = ResourceArchive::openDefault();
 TopMenuLayout::TopMenuLayout(QWidget* parent) : QWidget(parent) {
     background = new QLabel(this);
     background->setObjectName("background");
-    background->setPixmap(loadPixmap(archiveReader, "main/up.png"));
+    background->setPixmap(PicturesAhead::pixmap(archiveReader, "main/up.png"));
     background->move(0, 0);
     background->adjustSize();
     background->show();
@@ -47,7 +48,7 @@ TopMenuLayout::TopMenuLayout(QWidget* parent) : QWidget(parent) {
     tab4 = createTab("tab4", false, 768, 4, EventInfoTab);
     tabList << tab1 << tab2 << tab3 << tab4;
 
-    const QPixmap divide = loadPixmap(archiveReader, "main/divide.png");
+    const QPixmap divide = PicturesAhead::pixmap(archiveReader, "main/divide.png");
     divider1 = createDivider("divider1", divide, 255);
     divider2 = createDivider("divider2", divide, 511);
     divider3 = createDivider("divider3", divide, 767);
