@@ -14,15 +14,11 @@
 #include <utility>
 #include <vector>
 
-#include <QBuffer>
-#include <QFileInfo>
-#include <QImage>
-#include <QImageReader>
-
 #include <unzip.h>
 
 #include "archive/ArchiveMessages.h"
 #include "archive/MemoryFile.h"
+#include "archive/PicturesAhead.h"
 #include "archive/RunTree.h"
 #include "archive/Seed.h"
 #include "platform/Console.h"
@@ -288,38 +284,7 @@ void ResourceArchive::releaseUnused(std::chrono::milliseconds unused) {
 }
 
 QPixmap loadPixmap(ResourceArchive* reader, const QString& name) {
-    if (reader == nullptr) {
-        return QPixmap();
-    }
-    int n = 0;
-    const std::unique_ptr<unsigned char[]> data(reader->extract(name.toStdString(), n));
-    if (data == nullptr) {
-        return QPixmap();
-    }
-    // The name's suffix says the format, as a file's would, and only that format's reader
-    // is asked: letting Qt recognise the format, or check it against every reader, loads
-    // every image reader plugin there is. A picture whose bytes are not what its name says
-    // is still recognised from them.
-    QBuffer bytes;
-    bytes.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(data.get()), n));
-    bytes.open(QIODevice::ReadOnly);
-    QImageReader named(&bytes, QFileInfo(name).suffix().toLower().toLatin1());
-    named.setAutoDetectImageFormat(false);
-    QImage image = named.read();
-    if (image.isNull()) {
-        bytes.seek(0);
-        QImageReader recognised(&bytes);
-        image = recognised.read();
-    }
-    if (image.isNull()) {
-        return QPixmap();
-    }
-    // A palette picture stays one byte a pixel: drawing converts the colours as it goes, with
-    // the same result, where a pixmap converted to the screen's format would hold four.
-    // Others are converted in place, as they are handed over, rather than copied.
-    const Qt::ImageConversionFlags flags =
-        image.format() == QImage::Format_Indexed8 ? Qt::NoFormatConversion : Qt::AutoColor;
-    return QPixmap::fromImage(std::move(image), flags);
+    return PicturesAhead::toPixmap(PicturesAhead::decode(reader, name));
 }
 
 QByteArray* loadBytes(ResourceArchive* reader, const QString& name) {
