@@ -1,9 +1,12 @@
 #include "app/LogFile.h"
 
 #include <algorithm>
+#include <future>
 #include <iterator>
+#include <system_error>
 
 #include <QDateTime>
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
@@ -16,6 +19,11 @@ namespace {
 QMutex mutex;
 QFile* file = nullptr;
 QtMessageHandler previousHandler = nullptr;
+bool handling = false; // Qt's message output comes here
+// A background opening: while it runs, what is written is held here.
+std::future<void> opening;
+bool holding = false;
+QByteArray held;
 // What this run has written, and whether it has been cut at the limit.
 qint64 written = 0;
 bool cut = false;
@@ -48,19 +56,74 @@ QByteArray timeStamp() {
 // Writes within the run's limit; the first write over it ends the log with one line.
 // Called with the mutex held.
 void put(const QByteArray& bytes) {
-    if (file == nullptr || cut) {
+    if ((file == nullptr && !holding) || cut) {
         return;
     }
     if (written + bytes.size() > LogFile::kMaxBytes) {
         cut = true;
-        file->write("\n" + timeStamp() + " the log reached its limit of " +
-                    QByteArray::number(LogFile::kMaxBytes) +
-                    " bytes: the rest of this run is not kept\n");
+        const QByteArray last = "\n" + timeStamp() + " the log reached its limit of " +
+                                QByteArray::number(LogFile::kMaxBytes) +
+                                " bytes: the rest of this run is not kept\n";
+        if (holding) {
+            held += last;
+            return;
+        }
+        file->write(last);
         file->flush();
+        return;
+    }
+    if (holding) {
+        held += bytes;
+        written += bytes.size();
         return;
     }
     written += file->write(bytes);
     file->flush();
+}
+
+// Moves the earlier runs' logs along and makes this run's; null when it cannot be written.
+QFile* makeLog(const QString& folder) {
+    const QDir dir(folder);
+    if (!dir.mkpath(".")) {
+        return nullptr;
+    }
+    // The folder is the player's alone before any log is made in it: nobody else can open
+    // a log, even in the moment before its own mode is narrowed.
+    QFile::setPermissions(folder,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QString name = dir.filePath("launcher.log");
+    // Two copies starting together (possible when another user holds the single-instance
+    // lock's name) take turns: each moves the earlier logs along, then opens its own, and
+    // the other's open log only changes its name.
+    QLockFile turn(name + ".lock");
+    turn.tryLock(5000);
+    auto numbered = [&name](int run) {
+        return run == 0 ? name : name + '.' + QString::number(run);
+    };
+    QFile::remove(numbered(LogFile::kKeptRuns - 1));
+    for (int run = LogFile::kKeptRuns - 2; run >= 0; --run) {
+        if (QFile::exists(numbered(run))) {
+            QFile::rename(numbered(run), numbered(run + 1));
+        }
+    }
+    auto* opened = new QFile(name);
+    if (!opened->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+        delete opened;
+        return nullptr;
+    }
+    // Game output may name the player; the log is the player's alone.
+    opened->setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return opened;
+}
+
+// A new run's state, writing to `to` (null: holding until the file is there). Mutex held.
+void startRun(QFile* to) {
+    file = to;
+    written = 0;
+    cut = false;
+    lastLine.clear();
+    repeats = 0;
+    std::fill(std::begin(outputLineLength), std::end(outputLineLength), 0);
 }
 
 // Says how often the last line came again, once a different one comes. Mutex held.
@@ -102,50 +165,59 @@ QString LogFile::defaultFolder() {
 
 bool LogFile::open(const QString& folder) {
     close();
-    const QDir dir(folder);
-    if (!dir.mkpath(".")) {
+    QFile* opened = makeLog(folder);
+    if (opened == nullptr) {
         return false;
     }
-    // The folder is the player's alone before any log is made in it: nobody else can open
-    // a log, even in the moment before its own mode is narrowed.
-    QFile::setPermissions(folder,
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    const QString name = dir.filePath("launcher.log");
-    // Two copies starting together (possible when another user holds the single-instance
-    // lock's name) take turns: each moves the earlier logs along, then opens its own, and
-    // the other's open log only changes its name.
-    QLockFile turn(name + ".lock");
-    turn.tryLock(5000);
-    auto numbered = [&name](int run) {
-        return run == 0 ? name : name + '.' + QString::number(run);
-    };
-    QFile::remove(numbered(kKeptRuns - 1));
-    for (int run = kKeptRuns - 2; run >= 0; --run) {
-        if (QFile::exists(numbered(run))) {
-            QFile::rename(numbered(run), numbered(run + 1));
-        }
-    }
-    auto* opened = new QFile(name);
-    if (!opened->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-        delete opened;
-        return false;
-    }
-    // Game output may name the player; the log is the player's alone.
-    opened->setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     {
         QMutexLocker lock(&mutex);
-        file = opened;
-        written = 0;
-        cut = false;
-        lastLine.clear();
-        repeats = 0;
-        std::fill(std::begin(outputLineLength), std::end(outputLineLength), 0);
+        startRun(opened);
     }
     previousHandler = qInstallMessageHandler(writeLine);
+    handling = true;
     return true;
 }
 
+void LogFile::openInBackground(const QString& folder) {
+    close();
+    {
+        QMutexLocker lock(&mutex);
+        startRun(nullptr);
+        holding = true;
+        held.clear();
+    }
+    previousHandler = qInstallMessageHandler(writeLine);
+    handling = true;
+    const auto makeAndAdopt = [folder] {
+        QFile* opened = makeLog(folder);
+        bool made = false;
+        {
+            QMutexLocker lock(&mutex);
+            holding = false;
+            if (opened != nullptr) {
+                file = opened;
+                file->write(held);
+                made = file->flush();
+            }
+            held.clear();
+        }
+        if (opened == nullptr) {
+            qWarning() << "No log file can be written in" << folder;
+        } else if (!made) {
+            qWarning() << "The log file could not be written:" << opened->errorString();
+        }
+    };
+    try {
+        opening = std::async(std::launch::async, makeAndAdopt);
+    } catch (const std::system_error&) {
+        makeAndAdopt(); // no thread to be had: opened here and now
+    }
+}
+
 QString LogFile::path() {
+    if (opening.valid()) {
+        opening.wait();
+    }
     QMutexLocker lock(&mutex);
     return file != nullptr ? file->fileName() : QString();
 }
@@ -173,6 +245,9 @@ void LogFile::append(const QByteArray& text, int channel) {
 }
 
 void LogFile::close() {
+    if (opening.valid()) {
+        opening.get();
+    }
     QFile* closing = nullptr;
     {
         QMutexLocker lock(&mutex);
@@ -180,9 +255,10 @@ void LogFile::close() {
         closing = file;
         file = nullptr;
     }
-    if (closing == nullptr) {
+    if (!handling) {
         return;
     }
+    handling = false;
     qInstallMessageHandler(previousHandler);
     previousHandler = nullptr;
     delete closing;

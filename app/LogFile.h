@@ -23,11 +23,17 @@ public:
     // sends Qt's message output there too (it still reaches standard error). False when
     // the log cannot be written; the program runs on without it.
     static bool open(const QString& folder);
+    // open() on a worker thread, so that the window does not wait for the disk: Qt's
+    // message output is taken at once, and what comes before the file is open is held in
+    // memory and written first. When the log cannot be written, a warning says so and the
+    // held lines are dropped (they reached standard error all the same).
+    static void openInBackground(const QString& folder);
     // The path of this run's log; empty when none is open.
     static QString path();
     // Raw output of a child process, added as it comes; `channel` (1 standard output, 2
     // standard error) keeps each channel's lines apart.
     static void append(const QByteArray& text, int channel = 1);
-    // Stops writing and gives Qt's message output back to its earlier handler.
+    // Stops writing (once a background opening has ended) and gives Qt's message output
+    // back to its earlier handler.
     static void close();
 };

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QFontDatabase>
 #include <QIcon>
 #include <QPixmapCache>
@@ -23,6 +24,7 @@
 #include "archive/ResourceArchive.h"
 #include "archive/RunTree.h"
 #include "platform/Console.h"
+#include "platform/DesktopBus.h"
 #include "platform/FontConfiguration.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SingleInstance.h"
@@ -98,10 +100,7 @@ int main(int argc, char** argv) {
         // No thread to be had: the font is inflated below, on this thread.
     }
     // This copy is the only one: its log may now push the older runs' logs along.
-    const QString logFolder = LogFile::defaultFolder();
-    if (!LogFile::open(logFolder)) {
-        qWarning() << "No log file can be written in" << logFolder;
-    }
+    LogFile::openInBackground(LogFile::defaultFolder());
     if (!folderError().empty()) {
         qWarning() << "Cannot run in the program's folder:" << folderError().c_str();
     }
@@ -119,6 +118,18 @@ int main(int argc, char** argv) {
     // some 40 ms of start-up and several MiB) for nothing.
     QApplication::setAttribute(Qt::AA_ForceRasterWidgets);
     QApplication app(argc, argv);
+    // The window's menu bar asks the desktop over its session bus whether it shows menus
+    // itself, and its first text whether a screen reader listens: the first question
+    // connects to the bus (or, with none announced, tries to start one). A worker connects
+    // while this thread goes on; the questions then find the connection made.
+    std::future<void> bus;
+    if (DesktopBus::inUse()) {
+        try {
+            bus = std::async(std::launch::async, [] { QDBusConnection::sessionBus(); });
+        } catch (const std::system_error&) {
+            // The window's thread connects when the question comes.
+        }
+    }
     QApplication::setStyle(new SmoothPictureStyle);
     // The style keeps a drawn copy of each button's panel so that a repaint can reuse it:
     // for the game tiles that is a fifth of a megabyte held for hours, to save redrawing a

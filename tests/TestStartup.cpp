@@ -356,22 +356,33 @@ void TestStartup::brokenLockLetsProgramStart() {
 void TestStartup::logKeepsLastRuns_data() {
     QTest::addColumn<int>("runs");
     QTest::addColumn<int>("files");
-    QTest::addColumn<bool>("flood"); // a game that prints more than the log may hold
-    QTest::newRow("first run") << 1 << 1 << false;
-    QTest::newRow("five runs") << 5 << 5 << false;
-    QTest::newRow("seven runs") << 7 << 5 << false;
-    QTest::newRow("a run over the limit") << 1 << 1 << true;
+    QTest::addColumn<bool>("flood");      // a game that prints more than the log may hold
+    QTest::addColumn<bool>("background"); // lines come while a worker opens the file
+    QTest::newRow("first run") << 1 << 1 << false << false;
+    QTest::newRow("five runs") << 5 << 5 << false << false;
+    QTest::newRow("seven runs") << 7 << 5 << false << false;
+    QTest::newRow("a run over the limit") << 1 << 1 << true << false;
+    QTest::newRow("seven runs opened in the background") << 7 << 5 << false << true;
+    QTest::newRow("over the limit in the background") << 1 << 1 << true << true;
 }
 
 void TestStartup::logKeepsLastRuns() {
     QFETCH(int, runs);
     QFETCH(int, files);
     QFETCH(bool, flood);
+    QFETCH(bool, background);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString folder = dir.filePath("state/boardgame-launcher");
     for (int run = 1; run <= runs; ++run) {
-        QVERIFY(LogFile::open(folder));
+        // Held by the test, the log's turn keeps the worker waiting: every line is held first.
+        QLockFile turn(folder + "/launcher.log.lock");
+        if (background) {
+            QVERIFY(QDir().mkpath(folder) && turn.tryLock(0));
+            LogFile::openInBackground(folder);
+        } else {
+            QVERIFY(LogFile::open(folder));
+        }
         qInfo("run %d", run);
         LogFile::append("game output\n");
         for (int i = 0; i < 50; ++i) {
@@ -381,6 +392,7 @@ void TestStartup::logKeepsLastRuns() {
         for (int i = 0; flood && i < 6000; ++i) {
             LogFile::append(QByteArray(999, 'y') + '\n');
         }
+        turn.unlock();
         LogFile::close();
     }
     qInfo("after the log was closed");
@@ -407,6 +419,9 @@ void TestStartup::logKeepsLastRuns() {
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     QVERIFY(!LogFile::open(dir.filePath("file/boardgame-launcher")));
     QVERIFY(LogFile::path().isEmpty());
+    LogFile::openInBackground(dir.filePath("file/boardgame-launcher"));
+    QVERIFY(LogFile::path().isEmpty());
+    LogFile::close();
 }
 
 void TestStartup::installedTree() {
