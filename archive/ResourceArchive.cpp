@@ -271,8 +271,8 @@ void ResourceArchive::releaseUnused(std::chrono::milliseconds unused) {
     }
     for (ResourceArchive* reader : readers.all) {
         // One still opening is left alone: its opening thread is using it.
-        if (reader->zipHandle == nullptr ||
-            reader->opening.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        if (reader->opening.wait_for(std::chrono::seconds(0)) != std::future_status::ready ||
+            reader->zipHandle == nullptr) {
             continue;
         }
         unzClose(reader->zipHandle);
