@@ -102,12 +102,7 @@ bool FtpConnection::download(const std::string& url, const std::string& relPath,
     if (!startDownload(url, relPath, out, resumeFrom)) {
         return false;
     }
-    while (!done) {
-        if (!drive()) {
-            result = CURLE_OUT_OF_MEMORY;
-            done = true;
-        }
-    }
+    driveToEnd();
     return finishDownload();
 }
 
@@ -228,13 +223,17 @@ bool FtpConnection::perform(const std::string& url) {
         target = nullptr;
         return false;
     }
+    driveToEnd();
+    return end();
+}
+
+void FtpConnection::driveToEnd() {
     while (!done) {
         if (!drive()) {
-            result = CURLE_OUT_OF_MEMORY;
+            result = CURLE_OUT_OF_MEMORY; // libcurl itself failed: the transfer cannot go on
             done = true;
         }
     }
-    return end();
 }
 
 bool FtpConnection::begin(const std::string& url) {

@@ -96,6 +96,8 @@ private:
     bool begin(const std::string& url);
     // Takes the ended transfer off the multi handle; whether it succeeded.
     bool end();
+    // Drives the group until this connection's transfer has ended.
+    void driveToEnd();
 
     // Longest wait for the sockets between two steps of a transfer, in milliseconds. The
     // library sometimes has a step left without a socket to wait on (the data connection
