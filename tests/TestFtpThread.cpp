@@ -239,7 +239,7 @@ void TestFtpThread::unopenedConnection() {
         long long modified = 0;
         const std::string url = "ftp://127.0.0.1:1/BoardGame/Poker/";
         const bool done = transfer == 0   ? connection.list(url, nullptr, "", out)
-                          : transfer == 1 ? connection.download(url + "Poker.zip", "", out)
+                          : transfer == 1 ? connection.startDownload(url + "Poker.zip", "", out)
                                           : connection.fileInfo(url + "Poker.zip", size, modified);
         QVERIFY(!done);
         QVERIFY(out.empty());

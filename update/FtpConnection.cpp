@@ -97,15 +97,6 @@ bool FtpConnection::list(const std::string& url, FtpNode* node, const std::strin
     return true;
 }
 
-bool FtpConnection::download(const std::string& url, const std::string& relPath, std::string& out,
-                             long long resumeFrom) {
-    if (!startDownload(url, relPath, out, resumeFrom)) {
-        return false;
-    }
-    driveToEnd();
-    return finishDownload();
-}
-
 bool FtpConnection::startDownload(const std::string& url, const std::string& relPath,
                                   std::string& out, long long resumeFrom) {
     if (url.empty()) {

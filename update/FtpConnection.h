@@ -38,19 +38,18 @@ public:
     // onListReceived gets the reply; false when the transfer failed.
     bool list(const std::string& url, FtpNode* node, const std::string& relPath, std::string& out,
               bool facts = false);
-    // Whole-file download of url, received into out. The delegate's onFileReceived gets
-    // the bytes in order, a piece whenever out holds pieceSize bytes and the rest once the
-    // transfer has succeeded. False when the transfer failed or was aborted: the pieces
-    // handed on (what came until it broke) are then not a whole file.
-    // With resumeFrom above 0 the server is asked to start at that byte (REST).
-    bool download(const std::string& url, const std::string& relPath, std::string& out,
-                  long long resumeFrom = 0);
-    // Starts the download as download() does, without waiting for it: it moves whenever
-    // the group is driven (drive()), and ended() tells when it is over. Then
-    // finishDownload() hands on the rest as download() does and returns its result.
-    // False when the transfer could not even start (errorString() says why).
+    // Starts the whole-file download of url, received into out, without waiting for it: it
+    // moves whenever the group is driven (drive()), and ended() tells when it is over; then
+    // finishDownload() says whether it succeeded. The delegate's onFileReceived gets the
+    // bytes in order, a piece whenever out holds pieceSize bytes and the rest from
+    // finishDownload(). A download that failed or was stopped is not a whole file: the
+    // pieces handed on are what came until it broke. With resumeFrom above 0 the server is
+    // asked to start at that byte (REST). False when the transfer could not even start
+    // (errorString() says why).
     bool startDownload(const std::string& url, const std::string& relPath, std::string& out,
                        long long resumeFrom = 0);
+    // Whether a started download is on its way (until finishDownload()).
+    bool running() const { return active; }
     bool ended() const { return !active || done; }
     bool finishDownload();
     // Moves every transfer of the group a step, waiting a few milliseconds at most for their

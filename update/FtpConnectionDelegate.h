@@ -11,7 +11,7 @@ class FtpConnectionDelegate {
 public:
     // Bytes of the file being downloaded, in order: a piece at a time while the transfer
     // runs, then the rest once it has succeeded (empty when nothing is left, so a file
-    // with no bytes never gets any). Whether the file came whole is download()'s result.
+    // with no bytes never gets any). Whether the file came whole is finishDownload()'s result.
     // `from` tells which connection of a group brought them.
     virtual void onFileReceived(FtpConnection& from, const std::string& relPath,
                                 const std::string& data) = 0;

@@ -660,7 +660,8 @@ void FtpThread::downloadFiles() {
     }
     while (true) {
         for (Fetch& fetch : fetches) {
-            while (fetch.connection && !fetch.node && !pending.empty() && !stopped()) {
+            while (fetch.connection && !fetch.connection->running() && !pending.empty() &&
+                   !stopped()) {
                 fetch.wanted = pending.front();
                 pending.pop_front();
                 if (startFetch(fetch)) {
@@ -668,9 +669,8 @@ void FtpThread::downloadFiles() {
                 }
             }
         }
-        const bool busy = std::any_of(fetches.begin(), fetches.end(),
-                                      [](const Fetch& fetch) { return fetch.node != nullptr; });
-        if (!busy) {
+        if (std::none_of(fetches.begin(), fetches.end(),
+                         [](const Fetch& fetch) { return fetch.busy(); })) {
             break;
         }
         // Once the run has failed, the other downloads end too.
@@ -679,10 +679,10 @@ void FtpThread::downloadFiles() {
             fail("libcurl could not move the downloads");
         }
         for (Fetch& fetch : fetches) {
-            if (fetch.node && failed) {
+            if (fetch.busy() && failed) {
                 fetch.connection->stop();
             }
-            if (fetch.node && (!moved || fetch.connection->ended())) {
+            if (fetch.busy() && (!moved || fetch.connection->ended())) {
                 endFetch(fetch, pending);
             }
         }
@@ -731,10 +731,8 @@ bool FtpThread::startFetch(Fetch& fetch) {
     }
     total = int(std::clamp(node->size, 0ll, (long long)INT_MAX));
     fetch.left = node->size >= 0 ? node->size - fetch.resumeFrom : -1;
-    fetch.node = node;
     if (!fetch.connection->startDownload(url, gameName + "/" + fetch.wanted.rawPath, fetch.buffer,
                                          fetch.resumeFrom)) {
-        fetch.node = nullptr;
         fetch.file.reset();
         qDebug() << "download failed -" << printable(url).constData()
                  << fetch.connection->errorString().c_str();
@@ -746,7 +744,7 @@ bool FtpThread::startFetch(Fetch& fetch) {
 
 void FtpThread::endFetch(Fetch& fetch, std::deque<Wanted>& pending) {
     FtpConnection& over = *fetch.connection;
-    FtpNode* node = fetch.node;
+    FtpNode* node = fetch.wanted.node;
     const std::string url = gameUrl() + encodePath(fetch.wanted.rawPath);
     bool received = over.finishDownload();
     if (!received && fetch.resumeFrom > 0 && over.restartRefused() && fetch.file->flush() &&
@@ -765,7 +763,6 @@ void FtpThread::endFetch(Fetch& fetch, std::deque<Wanted>& pending) {
     const bool nothingCame = fetch.file->size() == fetch.resumeFrom;
     fetch.file->close();
     fetch.file.reset();
-    fetch.node = nullptr;
     if (!received && !fetch.proven && nothingCame && !stopped()) {
         // A further connection the server would not serve (it may take fewer at once): it is
         // left out and its file goes to another connection.

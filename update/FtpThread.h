@@ -105,11 +105,10 @@ private:
         std::string rawPath;
         std::string localPath;
     };
-    // A download under way over one connection of the group; idle without a node.
+    // A download over one connection of the group (under way while the connection runs).
     struct Fetch {
         FtpConnection* connection = nullptr; // null once left out
         bool proven = false;                 // a file came whole over it
-        FtpNode* node = nullptr;
         Wanted wanted{};
         QString staged; // its file in the staging folder
         std::unique_ptr<QFile> file;
@@ -117,6 +116,7 @@ private:
         long long resumeFrom = 0;
         long long counted = 0; // its bytes counted in bytesDone
         long long left = -1;   // bytes it may still bring, -1: unknown
+        bool busy() const { return connection && connection->running(); }
     };
 
     bool sizeTree(FtpNode* node, const std::string& rawPath, int depth);
