@@ -168,6 +168,11 @@ void TestZVButton::picturesAreLookedUpOnEachChange() {
     button.setImage(0, kHover);
     button.onRelease();
     QCOMPARE(shownPicture(&button), pictureOf(kHover));
+    // With the archive's decrypted copy let go while unused, the next change reads it anew.
+    ResourceArchive::releaseUnused(std::chrono::milliseconds(0));
+    button.setImage(0, kNormal);
+    button.onRelease();
+    QCOMPARE(shownPicture(&button), pictureOf(kNormal));
 }
 
 void TestZVButton::noPictureBeforeFirstShow() {
