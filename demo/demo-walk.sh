@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The road of a player on an X display without a window manager, driven with xdotool:
-# first look, log in as the demo player, press Matgo, accept the update, watch the
-# stand-in game start, close it, check Matgo from its menu. Writes PREFIX.png,
-# PREFIX-logged-in.png, PREFIX-question.png, PREFIX-game.png, PREFIX-menu.png and
-# PREFIX-repair.png. Called by run-demo.sh --headless with the services running.
+# first look, log in as the demo player, open the customer page, press Matgo, accept the
+# update, watch the stand-in game start, close it, check Matgo from its menu. Writes
+# PREFIX.png, PREFIX-logged-in.png, PREFIX-notice.png, PREFIX-question.png, PREFIX-game.png,
+# PREFIX-menu.png and PREFIX-repair.png. Called by run-demo.sh --headless with the services running.
 #   demo/demo-walk.sh WORKDIR LAUNCHER PREFIX
 set -u
 workdir=$1
@@ -43,6 +43,13 @@ xdotool type --delay 30 demo1234
 xdotool mousemove $((X + 475)) $((Y + 105)) mousedown 1 sleep 0.2 mouseup 1
 sleep 3
 shoot "$prefix-logged-in.png"
+
+# The operator's customer page, the first web page: the web engine is loaded now.
+xdotool mousemove 384 58 mousedown 1 sleep 0.2 mouseup 1
+sleep 2
+shoot "$prefix-notice.png"
+xdotool mousemove 128 58 mousedown 1 sleep 0.2 mouseup 1
+sleep 0.5
 
 # Matgo is behind on a fresh run tree: the launcher asks before updating.
 xdotool mousemove 511 199 mousedown 1 sleep 0.2 mouseup 1

@@ -81,7 +81,7 @@ if [ $headless -eq 1 ]; then
   mkdir -p "$(dirname "$shot")"
   xvfb-run -a -s "-screen 0 1024x768x24" "$root/demo/demo-walk.sh" "$workdir" \
     "$workdir/launcher" "${shot%.png}"
-  echo "run-demo: screenshots written to ${shot%.png}{,-logged-in,-question,-game,-menu,-repair}.png"
+  echo "run-demo: screenshots written to ${shot%.png}{,-logged-in,-notice,-question,-game,-menu,-repair}.png"
 else
   "$workdir/launcher" || true
 fi

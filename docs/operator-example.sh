@@ -147,7 +147,7 @@ grep -q '^MLSD /BoardGame/Majong$' ftp.log || fail "the game folder was not list
 grep -q '^RETR /BoardGame/Majong/읽어보기.txt$' ftp.log || fail "the read-me was not fetched"
 
 step "5b. verify and repair Majong from the command line"
-cp "$launcher" run/Launcher/bin/release/
+cp "$launcher" "${launcher%/*}"/webpages.* run/Launcher/bin/release/
 verify() { XDG_STATE_HOME="$work/state" run/Launcher/bin/release/launcher --verify Majong; }
 rm "$game/읽어보기.txt"
 printf 'X' | dd of="$game/data/tiles.dat" bs=1 seek=100 conv=notrunc 2> /dev/null
@@ -185,7 +185,7 @@ EOF
 
 if [ -n "$shot" ]; then
   step "picture of the rebranded launcher"
-  cp "$launcher" run/Launcher/bin/release/
+  cp "$launcher" "${launcher%/*}"/webpages.* run/Launcher/bin/release/
   cp "$build/run/Launcher/resource/icon.ico" run/Launcher/resource/
   "$repo/demo/screenshot.sh" "$shot" "$work"
   convert "$shot" -crop 1024x768+0+0 +repage "$shot" # the window alone

@@ -829,7 +829,7 @@ void TestLoginExchange::paymentPage() {
     QCOMPARE(pairs.at(1).first, QByteArray("pass"));
     QCOMPARE(pairs.at(2).first, QByteArray("is_mobile"));
     QCOMPARE(QByteArray::fromBase64(pairs.at(1).second), digest);
-    QTRY_VERIFY(operatorView(launcher->payView->webView)
+    QTRY_VERIFY(operatorView(launcher->payView, launcher->payView->webView)
                     ->page()
                     ->mainFrame()
                     ->toPlainText()

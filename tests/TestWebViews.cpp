@@ -11,6 +11,7 @@
 #include "widgets/InfoView.h"
 #include "widgets/NoticeView.h"
 #include "widgets/OperatorPage.h"
+#include "widgets/OperatorWeb.h"
 #include "widgets/PayView.h"
 #include "widgets/WebPageSupport.h"
 
@@ -39,6 +40,8 @@ private slots:
     void navigation();
     void pageMadeOnFirstUse_data();
     void pageMadeOnFirstUse();
+    void module_data();
+    void module();
 
 private:
     static void selectAll(QWebView* view) {
@@ -97,7 +100,9 @@ void TestWebViews::fixedAddresses() {
     QTRY_COMPARE(server->requests().size(), before + 1);
     QCOMPARE(server->requests().last().method, QByteArray("GET"));
     QCOMPARE(server->requests().last().target, target);
-    QCOMPARE((notice ? operatorView(noticeView.webView) : operatorView(infoView.webView))->size(),
+    QCOMPARE((notice ? operatorView(&noticeView, noticeView.webView)
+                     : operatorView(&infoView, infoView.webView))
+                 ->size(),
              QSize(1024, 611));
 }
 
@@ -110,15 +115,15 @@ void TestWebViews::selectionKeepsPage() {
     QFETCH(bool, selected);
     NoticeView view(nullptr);
     if (selected) {
-        selectAll(operatorView(view.webView));
-        QVERIFY(operatorView(view.webView)->hasSelection());
+        selectAll(operatorView(&view, view.webView));
+        QVERIFY(operatorView(&view, view.webView)->hasSelection());
     }
     const int before = server->requests().size();
     view.loadPage();
     if (selected) {
         QTest::qWait(300);
         QCOMPARE(server->requests().size(), before);
-        QVERIFY(operatorView(view.webView)->hasSelection());
+        QVERIFY(operatorView(&view, view.webView)->hasSelection());
     } else {
         QTRY_COMPARE(server->requests().size(), before + 1);
     }
@@ -152,7 +157,7 @@ void TestWebViews::paymentPost() {
 
 void TestWebViews::paymentWhileSelected() {
     PayView view(nullptr);
-    selectAll(operatorView(view.webView));
+    selectAll(operatorView(&view, view.webView));
     const int before = server->requests().size();
     QElapsedTimer timer;
     timer.start();
@@ -184,7 +189,7 @@ void TestWebViews::failedPageShowsNotice() {
     QFETCH(QString, address);
     QFETCH(bool, notice);
     PayView view(nullptr);
-    auto* page = qobject_cast<OperatorPage*>(operatorView(view.webView)->page());
+    auto* page = qobject_cast<OperatorPage*>(operatorView(&view, view.webView)->page());
     QVERIFY(page != nullptr);
     page->setDeadline(1000);
     const QUrl url(address.startsWith('/') ? web + address : address);
@@ -194,10 +199,10 @@ void TestWebViews::failedPageShowsNotice() {
         view.postPage(url, QUrlQuery("userid=demo"));
         QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
     } else {
-        operatorView(view.webView)->load(url);
+        operatorView(&view, view.webView)->load(url);
     }
     const QString shown = "The request failed <now>.";
-    QWebFrame* frame = operatorView(view.webView)->page()->mainFrame();
+    QWebFrame* frame = operatorView(&view, view.webView)->page()->mainFrame();
     if (notice) {
         QTRY_COMPARE_WITH_TIMEOUT(frame->toPlainText().trimmed(), shown, 10000);
         QVERIFY(timer.elapsed() < 10000);
@@ -240,7 +245,7 @@ void TestWebViews::navigation() {
     opened.clear();
     QDesktopServices::setUrlHandler("http", this, "urlOpened");
     NoticeView view(nullptr);
-    operatorView(view.webView)->load(QUrl(web + "/start"));
+    operatorView(&view, view.webView)->load(QUrl(web + "/start"));
     QWebFrame* frame = view.webView->page()->mainFrame();
     QTRY_VERIFY(frame->toPlainText().contains("page /start"));
     frame->evaluateJavaScript("function go(h) { var a = document.createElement('a'); a.href = h;"
@@ -302,10 +307,52 @@ void TestWebViews::pageMadeOnFirstUse() {
                                   : static_cast<QWidget*>(&noticeView);
     QCOMPARE(pages.first()->view()->parentWidget(), owner);
     // Asked for again, the view keeps that page.
-    QWebView* view = which == 1   ? operatorView(infoView.webView)
-                     : which == 2 ? operatorView(payView.webView)
-                                  : operatorView(noticeView.webView);
+    QWebView* view = which == 1   ? operatorView(&infoView, infoView.webView)
+                     : which == 2 ? operatorView(&payView, payView.webView)
+                                  : operatorView(&noticeView, noticeView.webView);
     QCOMPARE(view->page(), pages.first());
+}
+
+void TestWebViews::module_data() {
+    testsupport::addRows<QString>("content", {{"the program's own", "module"},
+                                              {"none there", ""},
+                                              {"damaged", "garbage"},
+                                              {"another plugin", "plugin"}});
+}
+
+// The program loads the engine from its own folder only, and only a module that is the
+// engine: a missing, damaged or foreign file leaves the pages unshown, with the reason.
+void TestWebViews::module() {
+    QFETCH(QString, content);
+    const QStringList built = QDir(LAUNCHER_WORKDIR).entryList({"webpages.*"}, QDir::Files);
+    QCOMPARE(built.size(), 1);
+    QTemporaryDir folder;
+    const QString file = folder.filePath(built.first());
+    if (content == "module") {
+        QVERIFY(QFile::copy(QDir(LAUNCHER_WORKDIR).filePath(built.first()), file));
+    } else if (content == "plugin") {
+        const QString qt = QLibraryInfo::location(QLibraryInfo::PluginsPath);
+        const QFileInfoList ico = QDir(qt + "/imageformats").entryInfoList({"*qico*"});
+        QVERIFY(!ico.isEmpty() && QFile::copy(ico.first().filePath(), file));
+    } else if (!content.isEmpty()) {
+        QFile damaged(file);
+        QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write("\x7f"
+                                                                    "ELF\x02\x01") > 0);
+    }
+    QString error;
+    OperatorWeb* web = OperatorWeb::loadModule(folder.path(), &error);
+    QCOMPARE(web != nullptr, content == "module");
+    QCOMPARE(error.isEmpty(), content == "module");
+    if (web != nullptr) {
+        QWidget page;
+        OperatorSite site;
+        site.failureText = [] { return QStringLiteral("No page <today>"); };
+        QWebView* view = web->createView(&page, site);
+        QCOMPARE(view->parentWidget(), &page);
+        QCOMPARE(view->page()->metaObject()->className(), "OperatorPage");
+        view->setUrl(QUrl("http://127.0.0.1:1/refused"));
+        QTRY_COMPARE(view->page()->mainFrame()->toPlainText().trimmed(), "No page <today>");
+    }
 }
 
 QTEST_MAIN(TestWebViews)

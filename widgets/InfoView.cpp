@@ -1,25 +1,21 @@
 #include "widgets/InfoView.h"
 
-#include <QWebView>
-
 #include "widgets/WebPageSupport.h"
 
 namespace {
 const char kPath[] = "/community/bList/notice?is_mobile=y";
 } // namespace
 
-InfoView::InfoView(QWidget* parent) : QWidget(parent) {
-    webView = createPageWebView(this);
-}
+InfoView::InfoView(QWidget* parent) : QWidget(parent) {}
 
 QString InfoView::pageAddress() {
     return operatorAddress(kPath);
 }
 
 void InfoView::loadPage() {
-    loadOperatorPage(webView, kPath);
+    loadOperatorPage(this, webView, kPath);
 }
 
 void InfoView::reload() {
-    operatorView(webView)->reload();
+    reloadOperatorPage(this, webView);
 }

@@ -18,7 +18,7 @@ public:
     // The address loadPage() goes to.
     static QString pageAddress();
 
-    // The embedded browser; its web page is made on first use (operatorView()), so code
-    // that touches the page goes through operatorView(webView).
+    // The embedded browser, made with its web page on first use (operatorView()), so code
+    // that touches it goes through operatorView(this, webView).
     QWebView* webView = nullptr;
 };

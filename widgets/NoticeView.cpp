@@ -1,25 +1,21 @@
 #include "widgets/NoticeView.h"
 
-#include <QWebView>
-
 #include "widgets/WebPageSupport.h"
 
 namespace {
 const char kPath[] = "/customer?is_mobile=y";
 } // namespace
 
-NoticeView::NoticeView(QWidget* parent) : QWidget(parent) {
-    webView = createPageWebView(this);
-}
+NoticeView::NoticeView(QWidget* parent) : QWidget(parent) {}
 
 QString NoticeView::pageAddress() {
     return operatorAddress(kPath);
 }
 
 void NoticeView::loadPage() {
-    loadOperatorPage(webView, kPath);
+    loadOperatorPage(this, webView, kPath);
 }
 
 void NoticeView::reload() {
-    operatorView(webView)->reload();
+    reloadOperatorPage(this, webView);
 }

@@ -12,12 +12,8 @@
 #include <QWebView>
 
 #include "utility/RequestJson.h"
-#include "utility/XmlMsgParser.h"
-#include "utility/XmlServerParser.h"
 
 namespace {
-constexpr int kFailedRequestMessage = 204;
-
 // The page's network access, telling the page of every request it makes.
 class PageNetwork : public QNetworkAccessManager {
 public:
@@ -35,8 +31,8 @@ protected:
 };
 } // namespace
 
-OperatorPage::OperatorPage(QWebView* view)
-    : QWebPage(view), deadlineMs(utility::RequestJson::kDefaultTimeoutMs) {
+OperatorPage::OperatorPage(QWebView* view, const OperatorSite& operatorSite)
+    : QWebPage(view), site(operatorSite), deadlineMs(utility::RequestJson::kDefaultTimeoutMs) {
     // The web engine no longer receives security fixes: nothing runs in it but the pages.
     QWebSettings* web = settings();
     web->setAttribute(QWebSettings::PluginsEnabled, false);
@@ -84,8 +80,8 @@ OperatorPage::~OperatorPage() {
     timer.stop();
 }
 
-QString OperatorPage::failureNotice() {
-    const QString text = utility::XmlMsgParser::getInstance()->message(kFailedRequestMessage);
+QString OperatorPage::failureNotice() const {
+    const QString text = site.failureText ? site.failureText() : QString();
     return QStringLiteral("<html><head><meta charset=\"utf-8\"></head>"
                           "<body style=\"font-family: sans-serif; margin: 24px\"><p>%1</p>"
                           "</body></html>")
@@ -126,8 +122,7 @@ bool OperatorPage::acceptNavigationRequest(QWebFrame* frame, const QNetworkReque
     if (frame != mainFrame() || url.scheme() == QLatin1String("about")) {
         return true; // frames inside the page, or an empty page
     }
-    const QUrl operatorUrl(
-        QString::fromStdString(utility::XmlServerParser::getInstance()->webUrl()));
+    const QUrl operatorUrl = site.address ? site.address() : QUrl();
     if (sameOrigin(url, operatorUrl)) {
         return true;
     }

@@ -5,6 +5,8 @@
 #include <QUrl>
 #include <QWebPage>
 
+#include "widgets/OperatorWeb.h"
+
 class QWebView;
 
 // The web page behind each of the operator's views. A page whose main document has not come
@@ -15,13 +17,13 @@ class OperatorPage : public QWebPage {
     Q_OBJECT
 
 public:
-    explicit OperatorPage(QWebView* view);
+    OperatorPage(QWebView* view, const OperatorSite& operatorSite);
     ~OperatorPage() override;
 
     void setDeadline(int milliseconds) { deadlineMs = milliseconds; }
     int deadline() const { return deadlineMs; }
     // The notice a page that did not load shows, as HTML.
-    static QString failureNotice();
+    QString failureNotice() const;
 
     // Besides the operator's own address, the origins whose pages the main frame may show
     // (the payment processors, for the payment view).
@@ -42,6 +44,7 @@ protected:
 private:
     void onDeadline();
 
+    OperatorSite site;
     QTimer timer;
     int deadlineMs;
     QList<QUrl> allowed;

@@ -19,7 +19,7 @@ public:
     void postPage(const QUrl& url, const QUrlQuery& form);
     void reload();
 
-    // The embedded browser; its web page is made on first use (operatorView()), so code
-    // that touches the page goes through operatorView(webView).
+    // The embedded browser, made with its web page on first use (operatorView()), so code
+    // that touches it goes through operatorView(this, webView).
     QWebView* webView = nullptr;
 };
