@@ -39,9 +39,8 @@ void WebPagesModule::post(QWebView* view, const QNetworkRequest& request, const 
     // Wait for the first reply of the page's own manager after the load, for the length
     // of this call only. A load that never reaches the network (a malformed address)
     // must not keep the window waiting, hence the time limit, the one every request has.
-    const QMetaObject::Connection connection =
-        connect(page->networkAccessManager(), SIGNAL(finished(QNetworkReply*)), &loop,
-                SLOT(quit()));
+    const QMetaObject::Connection connection = connect(
+        page->networkAccessManager(), SIGNAL(finished(QNetworkReply*)), &loop, SLOT(quit()));
     QTimer::singleShot(page->deadline(), &loop, SLOT(quit()));
     view->load(request, QNetworkAccessManager::PostOperation, body);
     loop.exec();
