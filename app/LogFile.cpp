@@ -53,6 +53,17 @@ QByteArray timeStamp() {
     return QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toUtf8();
 }
 
+// To the file, or held while it is being opened; the bytes taken. Mutex held.
+qint64 writeOut(const QByteArray& bytes) {
+    if (holding) {
+        held += bytes;
+        return bytes.size();
+    }
+    const qint64 taken = file->write(bytes);
+    file->flush();
+    return taken;
+}
+
 // Writes within the run's limit; the first write over it ends the log with one line.
 // Called with the mutex held.
 void put(const QByteArray& bytes) {
@@ -61,24 +72,12 @@ void put(const QByteArray& bytes) {
     }
     if (written + bytes.size() > LogFile::kMaxBytes) {
         cut = true;
-        const QByteArray last = "\n" + timeStamp() + " the log reached its limit of " +
-                                QByteArray::number(LogFile::kMaxBytes) +
-                                " bytes: the rest of this run is not kept\n";
-        if (holding) {
-            held += last;
-            return;
-        }
-        file->write(last);
-        file->flush();
+        writeOut("\n" + timeStamp() + " the log reached its limit of " +
+                 QByteArray::number(LogFile::kMaxBytes) +
+                 " bytes: the rest of this run is not kept\n");
         return;
     }
-    if (holding) {
-        held += bytes;
-        written += bytes.size();
-        return;
-    }
-    written += file->write(bytes);
-    file->flush();
+    written += writeOut(bytes);
 }
 
 // Moves the earlier runs' logs along and makes this run's; null when it cannot be written.

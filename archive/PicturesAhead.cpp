@@ -34,6 +34,16 @@ Expected* find(const QString& name) {
     }
     return nullptr;
 }
+
+// Keeps what was decoded for `name`, unless the list was replaced or cleared meanwhile.
+// Mutex held.
+void store(const QString& name, QImage image) {
+    Expected* entry = find(name);
+    if (entry != nullptr && entry->state == Expected::Decoding) {
+        entry->image = std::move(image);
+        entry->state = Expected::Done;
+    }
+}
 } // namespace
 
 void PicturesAhead::expect(const QStringList& names) {
@@ -63,12 +73,7 @@ void PicturesAhead::decodeExpected(ResourceArchive* reader) {
         QImage image = decode(reader, name);
         {
             const std::lock_guard<std::mutex> lock(mutex);
-            // The list may have been replaced or cleared meanwhile.
-            Expected* entry = find(name);
-            if (entry != nullptr && entry->state == Expected::Decoding) {
-                entry->image = std::move(image);
-                entry->state = Expected::Done;
-            }
+            store(name, std::move(image));
         }
         decoded.notify_all();
     }
@@ -87,11 +92,7 @@ QPixmap PicturesAhead::pixmap(ResourceArchive* reader, const QString& name) {
         lock.unlock();
         QImage image = decode(reader, name);
         lock.lock();
-        entry = find(name);
-        if (entry != nullptr && entry->state == Expected::Decoding) {
-            entry->image = image;
-            entry->state = Expected::Done;
-        }
+        store(name, image);
         lock.unlock();
         decoded.notify_all();
         return toPixmap(std::move(image));

@@ -174,9 +174,10 @@ private:
     int treeNames = 0;              // names listed so far in this run
     long long treeListingBytes = 0; // bytes of this run's listings so far
     std::vector<Fetch> fetches;     // the downloads under way, one per connection
-    std::vector<std::unique_ptr<FtpConnection>> moreConnections; // the group's others
-    bool factsListing = true;                                    // listings are MLSD replies
-    QString readyFolder; // staging folder made ready for the last download
+    bool factsListing = true;       // listings are MLSD replies
+    QString readyFolder;            // staging folder made ready for the last download
+    // The group's connections besides `connection`, which owns it and is closed after them.
+    std::vector<std::unique_ptr<FtpConnection>> moreConnections;
     bool repair = false;
     InstallRecord record; // what the last update installed, read by a repair
     bool hasRecord = false;
