@@ -288,10 +288,8 @@ void TestFtpThread::filteringAndDepthFirst() {
     QCOMPARE(server.paths("NLST|MLSD"),
              QStringList({"/BoardGame/Poker", "/BoardGame/Poker/data", "/BoardGame/Poker/data/sub",
                           "/BoardGame/Poker/readme"}));
-    // Fetched each once; several at a time, so in no fixed order.
-    QStringList fetched = server.paths("RETR");
-    fetched.sort();
-    QCOMPARE(fetched,
+    // Fetched each once.
+    QCOMPARE(server.fetched(),
              QStringList({"/BoardGame/Poker/.profile", "/BoardGame/Poker/data/a.bin",
                           "/BoardGame/Poker/data/sub/b.bin", "/BoardGame/Poker/readme/notes.txt"}));
     QCOMPARE(childNames(thread.tree()), QStringList({".profile", "data", "readme"}));
@@ -630,7 +628,7 @@ void TestFtpThread::sameNameTwice() {
     QVERIFY(updateFrom(server, thread, options));
     QCOMPARE(thread.phase.load(), int(FtpThread::Installing));
     QCOMPARE(childNames(thread.tree()), QStringList({"a.bin", "data"}));
-    QCOMPARE(server.paths("RETR"),
+    QCOMPARE(server.fetched(),
              QStringList({"/BoardGame/Poker/a.bin", "/BoardGame/Poker/data/b.bin"}));
     QCOMPARE(server.paths("NLST|MLSD"), QStringList({"/BoardGame/Poker", "/BoardGame/Poker/data"}));
 }
@@ -889,7 +887,7 @@ void TestFtpThread::repair() {
     FtpThread repair("Poker", true);
     runToEnd(repair);
     QCOMPARE(repair.phase.load(), int(FtpThread::Installing));
-    QStringList retrieved = server.paths("RETR");
+    QStringList retrieved = server.fetched();
     retrieved.replaceInStrings("/BoardGame/Poker/", "");
     QCOMPARE(retrieved, fetched);
     QCOMPARE(repair.filesChecked.load(), checked);

@@ -149,6 +149,12 @@ QStringList FtpServerFixture::paths(const QString& command) const {
     return out;
 }
 
+QStringList FtpServerFixture::fetched() const {
+    QStringList out = paths("RETR");
+    out.sort();
+    return out;
+}
+
 void FtpServerFixture::clearCommands() {
     QFile log(dir.path() + "/commands.log");
     if (log.open(QIODevice::WriteOnly | QIODevice::Truncate)) {

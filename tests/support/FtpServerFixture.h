@@ -53,6 +53,8 @@ public:
     QStringList commands() const;
     // The paths given to one command, in order (e.g. every "NLST"; "NLST|MLSD" for both).
     QStringList paths(const QString& command) const;
+    // The files fetched (RETR), sorted: an update fetches several at once, in no fixed order.
+    QStringList fetched() const;
     void clearCommands();
     // Bytes sent by the downloads (RETR) so far, all added up.
     qint64 bytesSent() const;
