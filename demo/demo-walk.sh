@@ -66,7 +66,9 @@ done
 sleep 1
 shoot "$prefix-game.png"
 
-# The game closed, Matgo's menu, and its check: the result box.
+# The game closed, Matgo's menu, and its check: the result box. Not at once: a game that
+# ends within 3 s of its update is taken as one that could not start.
+sleep 2.5
 xdotool mousemove 240 211 mousedown 1 sleep 0.2 mouseup 1 # "Leave the table"
 sleep 1.5
 xdotool mousemove 511 199 click 3
