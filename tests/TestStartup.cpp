@@ -51,6 +51,55 @@ QStringList unneededLibraries(qint64 pid) {
     return drivers;
 }
 
+// Who listens on the launcher's lock name in this test's namespace ("@name-uid" in
+// /proc/net/unix): each holder's process id, command line and state, or "nobody".
+QByteArray lockHolders() {
+    QFile table("/proc/net/unix");
+    if (!table.open(QIODevice::ReadOnly)) {
+        return "(no /proc/net/unix)";
+    }
+    const QByteArray name = "@zorvanBoardGameLauncher-" + QByteArray::number(getuid());
+    QList<QByteArray> inodes;
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() >= 8 && fields[7] == name) {
+            inodes << "socket:[" + fields[6] + "]";
+        }
+    }
+    QByteArray holders;
+    for (const QString& pid : QDir("/proc").entryList({"[0-9]*"}, QDir::Dirs)) {
+        const QDir fds("/proc/" + pid + "/fd");
+        for (const QFileInfo& fd : fds.entryInfoList(QDir::System | QDir::NoDotAndDotDot)) {
+            if (inodes.contains(fd.symLinkTarget().section('/', -1).toUtf8())) {
+                QByteArray command = testsupport::readOrMissing("/proc/" + pid + "/cmdline");
+                const QByteArray stat = testsupport::readOrMissing("/proc/" + pid + "/stat");
+                holders += pid.toUtf8() + " (" + command.replace('\0', ' ').trimmed() + ", state " +
+                           stat.mid(stat.lastIndexOf(')') + 2, 1) + ") ";
+            }
+        }
+    }
+    return inodes.isEmpty() ? "nobody" : holders.isEmpty() ? inodes.join(' ') : holders;
+}
+
+// Empty while a launcher runs; otherwise how it ended, the end of what it printed and
+// who holds the lock it may have found taken.
+QByteArray whyNotRunning(QProcess* launcher) {
+    if (launcher->state() == QProcess::Running) {
+        return {};
+    }
+    const QByteArray code = QByteArray::number(launcher->exitCode());
+    return (launcher->exitStatus() == QProcess::CrashExit ? "killed by signal " : "exited with ") +
+           code + "; lock held by " + lockHolders() +
+           "; it printed: " + launcher->readAllStandardError().right(1500);
+}
+
+// Fails the test, saying why, when the launcher no longer runs.
+#define VERIFY_RUNNING(launcher)                                                                   \
+    do {                                                                                           \
+        const QByteArray why = whyNotRunning(launcher);                                            \
+        QVERIFY2(why.isEmpty(), why.constData());                                                  \
+    } while (false)
+
 } // namespace
 
 // The launcher as a process in a real X server: it shows its window from the run tree
@@ -153,7 +202,7 @@ void TestStartup::showsFromRunTree() {
     QProcess* launcher = startLauncher(kWorkDir);
     QVERIFY(launcher->waitForStarted());
     QVERIFY2(waitForWindow(1), "no 1024 x 768 window appeared");
-    QCOMPARE(launcher->state(), QProcess::Running);
+    VERIFY_RUNNING(launcher);
     // Nothing in the window is drawn with OpenGL, and no web page is open: neither a GL
     // driver nor the web engine is loaded for it.
     QCOMPARE(unneededLibraries(launcher->processId()), QStringList());
@@ -172,7 +221,7 @@ void TestStartup::showsWithoutArchive() {
     QProcess* launcher = startLauncher(kWorkDir, copy);
     QVERIFY(launcher->waitForStarted());
     QVERIFY2(waitForWindow(1), "no window without resources");
-    QCOMPARE(launcher->state(), QProcess::Running);
+    VERIFY_RUNNING(launcher);
     launcher->kill();
     launcher->waitForFinished();
     const QByteArray out = launcher->readAllStandardOutput();
@@ -212,7 +261,7 @@ void TestStartup::startsFromAnyFolder() {
     QByteArray out;
     QVERIFY(waitForReaders(launcher, out));
     QTest::qWait(500); // the window is built and shown
-    QCOMPARE(launcher->state(), QProcess::Running);
+    VERIFY_RUNNING(launcher);
     // Every reader found the archive of the program's own tree.
     QCOMPARE(out.count(kReaderFailed), 0);
     QCOMPARE(out.count("buffer"), kReaders);
@@ -225,14 +274,14 @@ void TestStartup::startsFromAnyFolder() {
 
 void TestStartup::secondCopyExitsAtOnce() {
     QProcess* first = startLauncher(kWorkDir);
-    QVERIFY(waitForWindow(1));
+    QVERIFY2(waitForWindow(1), "no window; " + whyNotRunning(first));
 
     QProcess* second = startLauncher(QDir::homePath());
     QVERIFY(second->waitForFinished(5000));
     QCOMPARE(second->exitStatus(), QProcess::NormalExit);
     QCOMPARE(second->exitCode(), 255);
     QCOMPARE(xvfb.viewableWindows(1024, 768), 1);
-    QCOMPARE(first->state(), QProcess::Running);
+    VERIFY_RUNNING(first);
     // The first copy was asked to come to the front, and its log is this run's log.
     QByteArray firstErr;
     QTRY_VERIFY2((firstErr += first->readAllStandardError()).contains(kWoken), firstErr);
@@ -244,8 +293,8 @@ void TestStartup::secondCopyExitsAtOnce() {
     first->kill();
     QVERIFY(first->waitForFinished());
     QProcess* third = startLauncher(kWorkDir);
-    QVERIFY2(waitForWindow(1), "a new copy did not start after the first ended");
-    QCOMPARE(third->state(), QProcess::Running);
+    QVERIFY2(waitForWindow(1), "no window after the first copy ended; " + whyNotRunning(third));
+    VERIFY_RUNNING(third);
 }
 
 void TestStartup::oneCopyPerUser() {
@@ -256,7 +305,7 @@ void TestStartup::oneCopyPerUser() {
     QByteArray out;
     QVERIFY(waitForReaders(mine, out));
     QTest::qWait(300);
-    QCOMPARE(mine->state(), QProcess::Running);
+    VERIFY_RUNNING(mine);
 
     // The same program as the user "nobody", with a state folder it may write.
     QTemporaryDir otherState;
@@ -277,7 +326,7 @@ void TestStartup::oneCopyPerUser() {
     QVERIFY(waitForReaders(other, out));
     QTest::qWait(1000);
     QVERIFY2(other->state() == QProcess::Running, other->readAllStandardError());
-    QCOMPARE(mine->state(), QProcess::Running);
+    VERIFY_RUNNING(mine);
     QVERIFY(!mine->readAllStandardError().contains(kWoken));
     QVERIFY(QFileInfo::exists(otherState.path() + "/boardgame-launcher/launcher.log"));
 }
@@ -458,7 +507,7 @@ void TestStartup::installedTree() {
     QVERIFY(waitForReaders(launcher, out));
     QCOMPARE(out.count("buffer"), kReaders);
     QTest::qWait(300);
-    QCOMPARE(launcher->state(), QProcess::Running);
+    VERIFY_RUNNING(launcher);
 }
 
 void TestStartup::standardIconsAsBefore_data() {
