@@ -1,4 +1,5 @@
 #include <sched.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -52,8 +53,9 @@ QStringList unneededLibraries(qint64 pid) {
 }
 
 // Who listens on the launcher's lock name in this test's namespace ("@name-uid" in
-// /proc/net/unix): each holder's process id, command line and state, or "nobody".
-QByteArray lockHolders() {
+// /proc/net/unix): each holder's process id, command line and state, or "nobody". The
+// holders' ids are handed back when asked for.
+QByteArray lockHolders(QList<pid_t>* pids = nullptr) {
     QFile table("/proc/net/unix");
     if (!table.open(QIODevice::ReadOnly)) {
         return "(no /proc/net/unix)";
@@ -73,6 +75,9 @@ QByteArray lockHolders() {
             if (inodes.contains(fd.symLinkTarget().section('/', -1).toUtf8())) {
                 QByteArray command = testsupport::readOrMissing("/proc/" + pid + "/cmdline");
                 const QByteArray stat = testsupport::readOrMissing("/proc/" + pid + "/stat");
+                if (pids != nullptr) {
+                    pids->append(pid.toInt());
+                }
                 holders += pid.toUtf8() + " (" + command.replace('\0', ' ').trimmed() + ", state " +
                            stat.mid(stat.lastIndexOf(')') + 2, 1) + ") ";
             }
@@ -81,11 +86,14 @@ QByteArray lockHolders() {
     return inodes.isEmpty() ? "nobody" : holders.isEmpty() ? inodes.join(' ') : holders;
 }
 
-// Empty while a launcher runs; otherwise how it ended, the end of what it printed and
-// who holds the lock it may have found taken.
+// Empty while a launcher runs; otherwise why it did not start, or how it ended, the end of
+// what it printed and who holds the lock it may have found taken.
 QByteArray whyNotRunning(QProcess* launcher) {
     if (launcher->state() == QProcess::Running) {
         return {};
+    }
+    if (launcher->error() == QProcess::FailedToStart) {
+        return "did not start: " + launcher->errorString().toUtf8();
     }
     const QByteArray code = QByteArray::number(launcher->exitCode());
     return (launcher->exitStatus() == QProcess::CrashExit ? "killed by signal " : "exited with ") +
@@ -156,6 +164,17 @@ void TestStartup::cleanup() {
         delete process;
     }
     running.clear();
+    // Every launcher this test started has ended, so the lock is free again, whatever
+    // they started. Anything still holding it is ended too, so that it costs one failure
+    // here and not one in every test after it.
+    QList<pid_t> left;
+    const QByteArray holders = lockHolders(&left);
+    if (kPrivateLockNames) {
+        for (pid_t pid : left) {
+            ::kill(pid, SIGKILL);
+        }
+    }
+    QVERIFY2(left.isEmpty(), "the lock outlived its launchers: held by " + holders);
     QTRY_COMPARE_WITH_TIMEOUT(xvfb.viewableWindows(1024, 768), 0, 10000);
 }
 
