@@ -174,8 +174,8 @@ void TestStartup::cleanup() {
             ::kill(pid, SIGKILL);
         }
     }
-    QVERIFY2(left.isEmpty(), "the lock outlived its launchers: held by " + holders);
     QTRY_COMPARE_WITH_TIMEOUT(xvfb.viewableWindows(1024, 768), 0, 10000);
+    QVERIFY2(left.isEmpty(), "the lock outlived its launchers: held by " + holders);
 }
 
 QProcess* TestStartup::startLauncher(const QString& workDir, const QString& program,
