@@ -56,34 +56,29 @@ QStringList unneededLibraries(qint64 pid) {
 // /proc/net/unix): each holder's process id, command line and state, or "nobody". The
 // holders' ids are handed back when asked for.
 QByteArray lockHolders(QList<pid_t>* pids = nullptr) {
-    QFile table("/proc/net/unix");
-    if (!table.open(QIODevice::ReadOnly)) {
-        return "(no /proc/net/unix)";
-    }
     const QByteArray name = "@zorvanBoardGameLauncher-" + QByteArray::number(getuid());
     QList<QByteArray> inodes;
-    for (const QByteArray& line : table.readAll().split('\n')) {
+    for (const QByteArray& line : testsupport::readOrMissing("/proc/net/unix").split('\n')) {
         const QList<QByteArray> fields = line.simplified().split(' ');
-        if (fields.size() >= 8 && fields[7] == name) {
+        if (fields.value(7) == name) {
             inodes << "socket:[" + fields[6] + "]";
         }
     }
-    QByteArray holders;
+    QByteArray holders = inodes.isEmpty() ? "nobody" : inodes.join(' ') + ":";
     for (const QString& pid : QDir("/proc").entryList({"[0-9]*"}, QDir::Dirs)) {
-        const QDir fds("/proc/" + pid + "/fd");
-        for (const QFileInfo& fd : fds.entryInfoList(QDir::System | QDir::NoDotAndDotDot)) {
+        for (const QFileInfo& fd : QDir("/proc/" + pid + "/fd").entryInfoList(QDir::System)) {
             if (inodes.contains(fd.symLinkTarget().section('/', -1).toUtf8())) {
                 QByteArray command = testsupport::readOrMissing("/proc/" + pid + "/cmdline");
                 const QByteArray stat = testsupport::readOrMissing("/proc/" + pid + "/stat");
+                holders += ' ' + pid.toUtf8() + " (" + command.replace('\0', ' ').trimmed() +
+                           ", state " + stat.mid(stat.lastIndexOf(')') + 2, 1) + ")";
                 if (pids != nullptr) {
                     pids->append(pid.toInt());
                 }
-                holders += pid.toUtf8() + " (" + command.replace('\0', ' ').trimmed() + ", state " +
-                           stat.mid(stat.lastIndexOf(')') + 2, 1) + ") ";
             }
         }
     }
-    return inodes.isEmpty() ? "nobody" : holders.isEmpty() ? inodes.join(' ') : holders;
+    return holders;
 }
 
 // Empty while a launcher runs; otherwise why it did not start, or how it ended, the end of
